@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <optional>
+
+// A small type-preserving key/value store kept as one JSON object file, so a value keeps the JSON type it was
+// written with (a text stored under a boolean key reads back as a text, not as true or false).
+class UserDefaults {
+public:
+    static constexpr const char *defaultIdentityKey = "fw.defaultIdentity";
+    static constexpr const char *defaultStrictHostKeyKey = "fw.defaultStrictHostKey";
+
+    explicit UserDefaults(QString path);
+
+    // The build's defaults file: "defaults.json" in the user's config folder under "Flumewire" or "Flumewire-Dev".
+    static QString defaultPath(bool dev);
+
+    QJsonValue value(const QString &key) const;
+    // The text under key, or none when absent or not a text.
+    std::optional<QString> string(const QString &key) const;
+    // The boolean under key, or none when absent or not a boolean.
+    std::optional<bool> boolean(const QString &key) const;
+
+    // Writes at once; false when the file could not be written (the value is kept in memory anyway).
+    bool setValue(const QString &key, const QJsonValue &value);
+    bool remove(const QString &key);
+
+    QString path() const { return m_path; }
+
+private:
+    bool write();
+
+    QString m_path;
+    QJsonObject m_values;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "log/Log.h"
+
+#include <QList>
+#include <QMutex>
+#include <QStringList>
+
+// Collects every log message while it lives (one at a time per process).
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+
+    QList<Log::Entry> entries() const;
+    // Messages of one category, in order.
+    QStringList messages(Log::Category category) const;
+    bool contains(const QString &message) const;
+    void clear();
+
+private:
+    mutable QMutex m_mutex;
+    QList<Log::Entry> m_entries;
+};
