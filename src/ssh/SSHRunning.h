@@ -1,0 +1,32 @@
+#pragma once
+
+#include "model/LogLine.h"
+#include "model/Tunnel.h"
+#include "model/TunnelStatus.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+// What the engine sees of the ssh runner: it starts and stops one child per tunnel id and reports run states and
+// output lines through two callbacks, always on the main thread and queued (never from inside start/stop).
+class SSHRunning {
+public:
+    using StatusCallback = std::function<void(const QString &id, TunnelStatus status, const std::optional<QString> &)>;
+    using LogCallback = std::function<void(const QString &id, const LogLine &line)>;
+
+    virtual ~SSHRunning() = default;
+
+    // Replaces any child under tunnel.id (without reporting its exit) and spawns a new one; reports connecting,
+    // then connected or failed with a reason.
+    virtual void start(const Tunnel &tunnel) = 0;
+    // Ends the child of that id, if any. Reports nothing.
+    virtual void stop(const QString &id) = 0;
+    // Ends every child. Reports nothing.
+    virtual void stopAll() = 0;
+    // True while a child is recorded under id and still running.
+    virtual bool isRunning(const QString &id) const = 0;
+
+    StatusCallback onStatus;
+    LogCallback onLog;
+};
