@@ -287,7 +287,7 @@ void SSHManager::handleChunk(const std::shared_ptr<Child> &child, const QByteArr
 {
     child->pending += bytes;
     qsizetype cut = std::max(child->pending.lastIndexOf('\n'), child->pending.lastIndexOf('\r'));
-    if (atEnd || child->pending.size() > maxPendingBytes)
+    if (atEnd || child->pending.size() - (cut + 1) > maxPendingBytes)
         cut = child->pending.size() - 1;
     if (cut < 0)
         return;
