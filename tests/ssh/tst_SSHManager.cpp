@@ -1,0 +1,483 @@
+#include "ssh/SSHManager.h"
+#include "support/FakeSsh.h"
+#include "support/LogCapture.h"
+#include "support/RunnerRecorder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QtTest>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+Tunnel tunnelFor(const QString &id, TunnelType type = TunnelType::Local)
+{
+    Tunnel t;
+    t.id = id;
+    t.type = type;
+    t.host = QStringLiteral("gateway");
+    t.user = QStringLiteral("deploy");
+    t.bindPort = QStringLiteral("8080");
+    t.targetPort = QStringLiteral("80");
+    return t;
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+}
+
+// Processes whose parent is this test, zombies included.
+int childProcesses()
+{
+    int count = 0;
+    const QByteArray self = QByteArray::number(qint64(::getpid()));
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1) == self)
+            ++count;
+    }
+    return count;
+}
+
+bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+class SSHManagerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void failureTableAndPhrases()
+    {
+        QCOMPARE(SSHManager::failureReason("Connection refused; Permission denied"), "Permission denied");
+        QCOMPARE(SSHManager::failureReason("ssh: Could not resolve hostname x: Name or service not known"),
+                 "Host not found");
+        QCOMPARE(SSHManager::failureReason("getaddrinfo: Name or service not known"), "Host not found");
+        QCOMPARE(SSHManager::failureReason("connect to host h port 22: Operation timed out"), "Connection timed out");
+        QCOMPARE(SSHManager::failureReason("bind [127.0.0.1]:80: Address already in use"), "Local port already in use");
+        QCOMPARE(SSHManager::failureReason("channel_setup_fwd_listener_tcpip: cannot listen to port: 80"),
+                 "Cannot bind local port");
+        QCOMPARE(SSHManager::failureReason("Error: remote port forwarding failed for listen port 80"),
+                 "Remote forwarding failed");
+        QCOMPARE(SSHManager::failureReason("connect to host h: No route to host; Host key verification failed"),
+                 "Host key verification failed");
+        QCOMPARE(SSHManager::failureReason("permission denied"), std::nullopt);
+        QCOMPARE(SSHManager::failureReason("Remote port forwarding failed"), std::nullopt);
+
+        for (const char *phrase :
+             {"debug1: Local forwarding listening on 127.0.0.1 port 1.", "All requested forwarding succeeded",
+              "debug1: remote forward success for: x", "debug1: Entering interactive session."})
+            QVERIFY(SSHManager::indicatesConnected(phrase));
+        QVERIFY(!SSHManager::indicatesConnected("entering interactive session"));
+
+        // Only the line that proves the forwards are up decides, by type.
+        const QString listening = "debug1: Local forwarding listening on 127.0.0.1 port 1.";
+        const QString entering = "debug1: Entering interactive session.";
+        const QString remoteOk = "debug1: remote forward success for: listen 1, connect 2";
+        QVERIFY(!SSHManager::confirmsForwarding(TunnelType::Local, listening));
+        QVERIFY(SSHManager::confirmsForwarding(TunnelType::Local, entering));
+        QVERIFY(SSHManager::confirmsForwarding(TunnelType::Socks, entering));
+        QVERIFY(!SSHManager::confirmsForwarding(TunnelType::Local, remoteOk));
+        QVERIFY(!SSHManager::confirmsForwarding(TunnelType::Remote, entering));
+        QVERIFY(SSHManager::confirmsForwarding(TunnelType::Remote, remoteOk));
+        QVERIFY(SSHManager::confirmsForwarding(TunnelType::Remote, "All requested forwarding succeeded"));
+    }
+
+    void linesAcrossReadsAndStrayBytes()
+    {
+        FakeSsh fake;
+        const QString dir = fake.dir();
+        // Pieces wait for marker files, so each write reaches the reader on its own.
+        const QString program = fake.write(QStringLiteral("printf 'a\\r\\nb\\n\\n  \\t \\r\\ndebug1: Entering inter'\n"
+                                                          "while [ ! -e '%1/go1' ]; do sleep 0.01; done\n"
+                                                          "printf 'active session.\\r\\n\\303'\n"
+                                                          "while [ ! -e '%1/go2' ]; do sleep 0.01; done\n"
+                                                          "printf '\\251t\\303\\n'\n"
+                                                          "printf 'x \\377\\376 y\\n\\tlast line without break '\n"
+                                                          "exit 3")
+                                               .arg(dir));
+        SSHManager manager(program);
+        RunnerRecorder recorder(manager);
+        manager.start(tunnelFor("t"));
+        QVERIFY(recorder.waitForLogs("t", 2));
+        QCOMPARE(recorder.logTexts("t"), QStringList({"a", "b"}));
+        touch(dir + "/go1");
+        QVERIFY(recorder.waitForStatus("t", TunnelStatus::Connected));
+        touch(dir + "/go2");
+        QVERIFY(recorder.waitForStatuses("t", 3));
+        const QString replacement(QChar::ReplacementCharacter);
+        QCOMPARE(recorder.logTexts("t"),
+                 QStringList({"a", "b", "debug1: Entering interactive session.",
+                              QString::fromUtf8("\xc3\xa9t") + replacement, "x " + replacement + replacement + " y",
+                              "last line without break"}));
+        QCOMPARE(recorder.statusTexts("t"), QStringList({"connecting", "connected", "failed: Disconnected"}));
+
+        // A deciding line that carries invalid bytes still decides; a last line without a break still counts.
+        const QString strayBytes = fake.write("printf 'debug1: \\377 key: Permission denied (publickey).\\n'\n"
+                                              "printf 'ssh: connect to host h port 22: Connection refused'\n"
+                                              "exit 255",
+                                              "stray");
+        SSHManager strayManager(strayBytes);
+        RunnerRecorder strayRecorder(strayManager);
+        strayManager.start(tunnelFor("s"));
+        QVERIFY(strayRecorder.waitForStatuses("s", 3));
+        QCOMPARE(strayRecorder.statusTexts("s"),
+                 QStringList({"connecting", "failed: Permission denied", "failed: Permission denied"}));
+        QCOMPARE(strayRecorder.logTexts("s").size(), 2);
+        QVERIFY(strayRecorder.logTexts("s").first().contains(replacement));
+
+        // Many lines arriving in large reads: every one whole, none cut at a read boundary.
+        const QString chatter =
+            fake.write("yes 'debug1: channel 3: free: direct-tcpip, nchannels 4' | head -n 20000", "chatter");
+        SSHManager chatterManager(chatter);
+        RunnerRecorder chatterRecorder(chatterManager);
+        chatterManager.start(tunnelFor("c"));
+        QVERIFY(chatterRecorder.waitForStatuses("c", 2));
+        const QStringList chatterLines = chatterRecorder.logTexts("c");
+        QCOMPARE(chatterLines.size(), 20000);
+        QCOMPARE(chatterLines.count("debug1: channel 3: free: direct-tcpip, nchannels 4"), 20000);
+    }
+
+    void decisionsByTunnelType()
+    {
+        FakeSsh fake;
+        // What ssh prints for a local port that is already taken: announced, then refused.
+        const QString busyLocal = fake.write("printf 'debug1: Local forwarding listening on 127.0.0.1 port 80.\\n'\n"
+                                             "printf 'bind [127.0.0.1]:80: Address already in use\\n'\n"
+                                             "printf 'channel_setup_fwd_listener_tcpip: cannot listen to port: 80\\n'\n"
+                                             "printf 'Could not request local forwarding.\\n'\n"
+                                             "exit 255",
+                                             "busy-local");
+        const QString remote = fake.write("printf 'debug1: Entering interactive session.\\n'\n"
+                                          "sleep 0.05\n"
+                                          "printf 'debug1: remote forward success for: listen 80, connect h:80\\n'\n"
+                                          "printf 'channel 2: open failed: connect failed: Connection refused\\n'\n"
+                                          "exit 255",
+                                          "remote");
+        const QString quiet = fake.write("printf 'debug1: Connecting to gateway port 22.\\n'\nexit 0", "quiet");
+
+        SSHManager busyManager(busyLocal);
+        SSHManager remoteManager(remote);
+        SSHManager quietManager(quiet);
+        RunnerRecorder busy(busyManager);
+        RunnerRecorder remoteRecorder(remoteManager);
+        RunnerRecorder quietRecorder(quietManager);
+        busyManager.start(tunnelFor("busy"));
+        remoteManager.start(tunnelFor("remote", TunnelType::Remote));
+        quietManager.start(tunnelFor("quiet"));
+
+        QVERIFY(busy.waitForStatuses("busy", 3));
+        QCOMPARE(busy.statusTexts("busy"),
+                 QStringList({"connecting", "failed: Local port already in use", "failed: Local port already in use"}));
+        QCOMPARE(busy.logTexts("busy").size(), 4);
+
+        // Remote: the session starts before the server answers; a refused connection once up changes nothing.
+        QVERIFY(remoteRecorder.waitForStatuses("remote", 3));
+        QCOMPARE(remoteRecorder.statusTexts("remote"),
+                 QStringList({"connecting", "connected", "failed: Disconnected"}));
+
+        QVERIFY(quietRecorder.waitForStatuses("quiet", 2));
+        QCOMPARE(quietRecorder.statusTexts("quiet"), QStringList({"connecting", "failed: Connection failed"}));
+        QVERIFY(busy.onMainThread() && remoteRecorder.onMainThread() && quietRecorder.onMainThread());
+    }
+
+    void logMessagesAndLogLines()
+    {
+        FakeSsh fake;
+        const QString program = fake.write("printf 'debug1: Entering interactive session.\\n'\n"
+                                           "printf 'same\\nsame\\n'\n"
+                                           "exit 3");
+        const QString failing = fake.write("printf 'user@h: Permission denied (publickey).\\n'\nexit 255", "failing");
+        LogCapture capture;
+        SSHManager manager(program);
+        RunnerRecorder recorder(manager);
+        const Tunnel tunnel = tunnelFor("t");
+        manager.start(tunnel);
+        QVERIFY(recorder.waitForStatuses("t", 3));
+
+        SSHManager failingManager(failing);
+        RunnerRecorder failingRecorder(failingManager);
+        failingManager.start(tunnelFor("f"));
+        QVERIFY(failingRecorder.waitForStatuses("f", 3));
+
+        const QStringList messages = capture.messages(Log::Category::Ssh);
+        const QStringList expected{"start t: ssh " + tunnel.sshArguments().join(' '),
+                                   "[t] debug1: Entering interactive session.",
+                                   "connected t",
+                                   "[t] same",
+                                   "[t] same",
+                                   "exited t code=3 established=true",
+                                   "start f: ssh " + tunnelFor("f").sshArguments().join(' '),
+                                   "[f] user@h: Permission denied (publickey).",
+                                   "failed f: Permission denied",
+                                   "exited f code=255 established=false"};
+        QCOMPARE(messages, expected);
+        for (const Log::Entry &entry : capture.entries()) {
+            const Log::Level level = entry.message.startsWith('[')         ? Log::Level::Debug
+                                     : entry.message.startsWith("failed ") ? Log::Level::Error
+                                                                           : Log::Level::Default;
+            QCOMPARE(entry.level, level);
+        }
+
+        const QList<LogLine> lines = recorder.logs("t");
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(1).text, lines.at(2).text);
+        QVERIFY(lines.at(1).id != lines.at(2).id);
+        for (const LogLine &line : lines)
+            QVERIFY(QRegularExpression("^([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]$").match(line.time).hasMatch());
+
+        // A program that cannot be launched: one failed report with the launch error, nothing recorded.
+        capture.clear();
+        SSHManager missing(fake.dir() + "/no-such-ssh");
+        RunnerRecorder missingRecorder(missing);
+        missing.start(tunnelFor("m"));
+        QVERIFY(!missing.isRunning("m"));
+        QVERIFY(missingRecorder.waitForStatuses("m", 1));
+        QCoreApplication::processEvents();
+        const QList<RunnerRecorder::Status> statuses = missingRecorder.statuses("m");
+        QCOMPARE(statuses.size(), 1);
+        QCOMPARE(statuses.first().status, TunnelStatus::Failed);
+        QVERIFY(statuses.first().reason && !statuses.first().reason->isEmpty());
+        QCOMPARE(capture.messages(Log::Category::Ssh),
+                 QStringList({"start m: ssh " + tunnelFor("m").sshArguments().join(' '),
+                              "launch failed m: " + *statuses.first().reason}));
+        missing.stop("m");
+        QCOMPARE(capture.messages(Log::Category::Ssh).size(), 2);
+    }
+
+    void stopAndRestartReportNothing()
+    {
+        FakeSsh fake;
+        const QString program = fake.write("printf 'debug1: Entering interactive session.\\n'\nexec sleep 30");
+        LogCapture capture;
+        SSHManager manager(program);
+        RunnerRecorder recorder(manager);
+
+        manager.start(tunnelFor("t"));
+        // Reports are queued, never delivered inside start.
+        QVERIFY(recorder.statuses("t").isEmpty());
+        QVERIFY(manager.isRunning("t"));
+        QVERIFY(recorder.waitForStatus("t", TunnelStatus::Connected));
+
+        manager.start(tunnelFor("t"));
+        QVERIFY(capture.contains("stop t"));
+        QVERIFY(recorder.waitForStatuses("t", 4));
+        QTRY_COMPARE(manager.findChildren<QProcess *>().size(), 1);
+        QCOMPARE(recorder.statusTexts("t"), QStringList({"connecting", "connected", "connecting", "connected"}));
+
+        manager.stop("t");
+        QVERIFY(!manager.isRunning("t"));
+        QTRY_COMPARE(manager.findChildren<QProcess *>().size(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(recorder.statuses("t").size(), 4);
+
+        capture.clear();
+        manager.stop("t");
+        manager.stop("never-started");
+        manager.stopAll();
+        QCOMPARE(capture.entries().size(), 0);
+    }
+
+    void optionInjectionGuard()
+    {
+        FakeSsh fake;
+        const QString ranMarker = fake.dir() + "/ran";
+        const QString argsFile = fake.dir() + "/args";
+        const QString program = fake.write(
+            QStringLiteral("touch '%1'\nprintf '%s\\n' \"$@\" > '%2'\nexec sleep 30").arg(ranMarker, argsFile));
+        LogCapture capture;
+        SSHManager manager(program);
+        RunnerRecorder recorder(manager);
+
+        Tunnel hostOption = tunnelFor("host");
+        hostOption.user.clear();
+        hostOption.host = "-oProxyCommand=touch " + ranMarker;
+        hostOption.extra = "word";
+        Tunnel userOption = tunnelFor("user");
+        userOption.user = "-oProxyCommand=x";
+        for (const Tunnel &t : {hostOption, userOption}) {
+            manager.start(t);
+            QVERIFY(!manager.isRunning(t.id));
+            QVERIFY(recorder.waitForStatuses(t.id, 1));
+            QCOMPARE(recorder.statusTexts(t.id), QStringList({"failed: Invalid host name"}));
+            QVERIFY(capture.contains(QStringLiteral("refused %1: destination \"%2\" begins with \"-\" and would be "
+                                                    "read by ssh as an option")
+                                         .arg(t.id, t.destination())));
+
+            bool ok = true;
+            QString message;
+            int calls = 0;
+            SSHManager::test(
+                t,
+                [&](bool o, QString m) {
+                    ++calls;
+                    ok = o;
+                    message = m;
+                },
+                program);
+            QTRY_COMPARE(calls, 1);
+            QVERIFY(!ok);
+            QCOMPARE(message, "Invalid host name");
+        }
+        QVERIFY(!QFile::exists(ranMarker));
+
+        // A valid tunnel reaches ssh with exactly its argument list.
+        Tunnel valid = tunnelFor("valid");
+        valid.extra = "-o  Foo=a b";
+        manager.start(valid);
+        QVERIFY(recorder.waitForStatuses("valid", 1));
+        QTRY_VERIFY(QFile::exists(argsFile) && QFile(argsFile).size() > 0);
+        QTRY_COMPARE(fileLines(argsFile), valid.sshArguments());
+        manager.stopAll();
+    }
+
+    void connectionTestWithFakes()
+    {
+        FakeSsh fake;
+        const QString argsFile = fake.dir() + "/args";
+        const QString ok = fake.write(
+            QStringLiteral("printf '%s\\n' \"$@\" > '%1'\nprintf 'lots of output\\n'\nexit 0").arg(argsFile), "ok");
+        const QString denied =
+            fake.write("printf 'deploy@gateway: Permission denied (publickey).\\r\\n' >&2\nexit 255", "denied");
+        const QString unknown =
+            fake.write("printf 'channel 0: open failed: administratively prohibited\\n' >&2\nexit 255", "unknown");
+        const QString remoteFalse = fake.write("exit 1", "false");
+
+        struct Case {
+            QString program;
+            bool ok;
+            QString message;
+        };
+        const QList<Case> cases{{ok, true, "Connected"},
+                                {denied, false, "Permission denied"},
+                                {unknown, false, "Could not connect"},
+                                {remoteFalse, false, "Could not connect"}};
+        LogCapture capture;
+        Tunnel t = tunnelFor("t");
+        t.user.clear();
+        t.identity = "/keys/id";
+        t.proxyJump = "jump";
+        t.strictHostKey = false;
+        t.sshPort = "2222";
+        for (const Case &c : cases) {
+            int calls = 0;
+            bool result = !c.ok;
+            QString message;
+            SSHManager::test(
+                t,
+                [&](bool o, QString m) {
+                    ++calls;
+                    result = o;
+                    message = m;
+                },
+                c.program);
+            QCOMPARE(calls, 0);
+            QTRY_COMPARE(calls, 1);
+            QCOMPARE(result, c.ok);
+            QCOMPARE(message, c.message);
+            QVERIFY(capture.contains("test @gateway: " + c.message));
+        }
+        QCOMPARE(fileLines(argsFile),
+                 QStringList({"-o", "BatchMode=yes", "-o", "ConnectTimeout=8", "-o", "StrictHostKeyChecking=no", "-i",
+                              "/keys/id", "-J", "jump", "-p", "2222", "gateway", "true"}));
+
+        int calls = 0;
+        QString message;
+        SSHManager::test(
+            t,
+            [&](bool o, QString m) {
+                ++calls;
+                QVERIFY(!o);
+                message = m;
+            },
+            fake.dir() + "/missing");
+        QTRY_COMPARE(calls, 1);
+        QVERIFY(!message.isEmpty());
+        QTest::qWait(20);
+        QCOMPARE(calls, 1);
+    }
+
+    void thousandCyclesLeakNothing()
+    {
+        FakeSsh fake;
+        const QString program = fake.write("exec sleep 30");
+        SSHManager manager(program);
+        RunnerRecorder recorder(manager);
+
+        // Warm up once so lazily opened descriptors (Qt's own) are counted in the baseline.
+        manager.start(tunnelFor("warm"));
+        manager.stop("warm");
+        QTRY_COMPARE(manager.findChildren<QProcess *>().size(), 0);
+        QTRY_COMPARE(childProcesses(), 0);
+        const int baseline = openDescriptors();
+
+        for (int i = 0; i < 1000; ++i) {
+            manager.start(tunnelFor("t"));
+            manager.stop("t");
+            if (i % 100 == 0)
+                QCoreApplication::processEvents();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(manager.findChildren<QProcess *>().size(), 0, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(childProcesses(), 0, 30000);
+        QCOMPARE(openDescriptors(), baseline);
+        QCoreApplication::processEvents();
+        QCOMPARE(recorder.statusTexts("t"), QStringList(1000, "connecting"));
+    }
+
+    void childDiesWithTheApp()
+    {
+        FakeSsh fake;
+        const QString pidFile = fake.dir() + "/pid";
+        const QString program =
+            fake.write(QStringLiteral("echo $$ > '%1.tmp'\nmv '%1.tmp' '%1'\nexec sleep 60").arg(pidFile));
+
+        QProcess app;
+        app.start(QStringLiteral(ORPHAN_PROBE), {program});
+        QVERIFY(app.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pidFile), 10000);
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const qint64 sshPid = file.readAll().trimmed().toLongLong();
+        QVERIFY(sshPid > 0);
+        QVERIFY(!processGone(sshPid));
+
+        // The app dies without any chance to clean up; its ssh child must not outlive it.
+        ::kill(pid_t(app.processId()), SIGKILL);
+        QVERIFY(app.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(sshPid), 10000);
+    }
+
+private:
+    static QStringList fileLines(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    }
+};
+
+QTEST_GUILESS_MAIN(SSHManagerTest)
+#include "tst_SSHManager.moc"

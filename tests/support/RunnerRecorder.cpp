@@ -1,0 +1,84 @@
+#include "support/RunnerRecorder.h"
+
+#include "ssh/SSHRunning.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QtTest>
+
+RunnerRecorder::RunnerRecorder(SSHRunning &runner)
+{
+    runner.onStatus = [this](const QString &id, TunnelStatus status, const std::optional<QString> &reason) {
+        m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+        m_statuses.append(Status{id, status, reason});
+    };
+    runner.onLog = [this](const QString &id, const LogLine &line) {
+        m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+        m_logs.append({id, line});
+    };
+}
+
+QList<RunnerRecorder::Status> RunnerRecorder::statuses(const QString &id) const
+{
+    QList<Status> out;
+    for (const Status &s : m_statuses) {
+        if (s.id == id)
+            out << s;
+    }
+    return out;
+}
+
+QList<LogLine> RunnerRecorder::logs(const QString &id) const
+{
+    QList<LogLine> out;
+    for (const auto &entry : m_logs) {
+        if (entry.first == id)
+            out << entry.second;
+    }
+    return out;
+}
+
+QStringList RunnerRecorder::logTexts(const QString &id) const
+{
+    QStringList out;
+    for (const LogLine &line : logs(id))
+        out << line.text;
+    return out;
+}
+
+QStringList RunnerRecorder::statusTexts(const QString &id) const
+{
+    QStringList out;
+    for (const Status &s : statuses(id))
+        out << (s.reason ? rawValue(s.status) + QStringLiteral(": ") + *s.reason : rawValue(s.status));
+    return out;
+}
+
+bool RunnerRecorder::waitForStatuses(const QString &id, int count, int timeoutMs) const
+{
+    return QTest::qWaitFor([&] { return statuses(id).size() >= count; }, timeoutMs);
+}
+
+bool RunnerRecorder::waitForStatus(const QString &id, TunnelStatus status, int timeoutMs) const
+{
+    return QTest::qWaitFor(
+        [&] {
+            for (const Status &s : statuses(id)) {
+                if (s.status == status)
+                    return true;
+            }
+            return false;
+        },
+        timeoutMs);
+}
+
+bool RunnerRecorder::waitForLogs(const QString &id, int count, int timeoutMs) const
+{
+    return QTest::qWaitFor([&] { return logs(id).size() >= count; }, timeoutMs);
+}
+
+void RunnerRecorder::clear()
+{
+    m_statuses.clear();
+    m_logs.clear();
+}

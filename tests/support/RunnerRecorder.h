@@ -1,0 +1,42 @@
+#pragma once
+
+#include "model/LogLine.h"
+#include "model/TunnelStatus.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class SSHRunning;
+
+// Records what a runner reports through its two callbacks, in arrival order, for assertions.
+class RunnerRecorder {
+public:
+    struct Status {
+        QString id;
+        TunnelStatus status = TunnelStatus::Idle;
+        std::optional<QString> reason;
+    };
+
+    explicit RunnerRecorder(SSHRunning &runner);
+
+    QList<Status> statuses(const QString &id) const;
+    QList<LogLine> logs(const QString &id) const;
+    QStringList logTexts(const QString &id) const;
+    // "connecting", "connected", "failed: <reason>" per report, for readable comparisons.
+    QStringList statusTexts(const QString &id) const;
+    // Processes events until the id has at least `count` reports (false after timeoutMs).
+    bool waitForStatuses(const QString &id, int count, int timeoutMs = 20000) const;
+    // Processes events until a report with this status arrives for the id.
+    bool waitForStatus(const QString &id, TunnelStatus status, int timeoutMs = 20000) const;
+    // Processes events until the id has at least `count` log lines.
+    bool waitForLogs(const QString &id, int count, int timeoutMs = 20000) const;
+    bool onMainThread() const { return m_allOnMainThread; }
+    void clear();
+
+private:
+    QList<Status> m_statuses;
+    QList<std::pair<QString, LogLine>> m_logs;
+    bool m_allOnMainThread = true;
+};
