@@ -104,17 +104,6 @@ private slots:
                  QStringLiteral("do shell script \"x 'Lab'\\\\''s'\" with administrator privileges"));
     }
 
-    void parsesToolOutput()
-    {
-        QCOMPARE(MacProxyBackend::scutilValue("x\n  PrimaryService : 1234:5678 \nPrimaryService : 2", "PrimaryService"),
-                 QStringLiteral("1234:5678"));
-        QCOMPARE(MacProxyBackend::scutilValue("PrimaryServiceX : 1\nnothing here", "PrimaryService"), std::nullopt);
-        const auto socks = MacProxyBackend::parseSocks("Enabled: YES\nServer: \nPort: 1\nPort: 2: 3\n");
-        QCOMPARE(socks, (MacProxyBackend::SocksState{true, "", "2"}));
-        QCOMPARE(MacProxyBackend::parseSocks("Enabled: no\nAuthenticated Proxy Enabled: 1\n"),
-                 MacProxyBackend::SocksState{});
-    }
-
     void twoTunnelsTakeTurns()
     {
         FakeMac mac;
