@@ -1,0 +1,156 @@
+#include "support/TempHome.h"
+#include "system/SSHConfigImport.h"
+
+#include <QtTest>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+QString loginName()
+{
+    const passwd *entry = getpwuid(getuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
+}
+
+QStringList ids(const QList<Tunnel> &tunnels)
+{
+    QStringList out;
+    for (const Tunnel &t : tunnels)
+        out << t.id;
+    return out;
+}
+
+} // namespace
+
+class SSHConfigImportTest : public QObject {
+    Q_OBJECT
+private slots:
+    void workedExample()
+    {
+        const QList<Tunnel> tunnels = SSHConfigImport::parse(QStringLiteral("Host db db-alias\n"
+                                                                            "HostName an internal address\n"
+                                                                            "User deploy\n"
+                                                                            "LocalForward 5432 localhost:5432\n"
+                                                                            "DynamicForward 127.0.0.1:1080\n"
+                                                                            "Host *.internal\n"
+                                                                            "LocalForward 9000 localhost:9000\n"));
+        QCOMPARE(tunnels.size(), 2);
+
+        Tunnel local;
+        local.id = "ssh-db-l-5432";
+        local.name = "db";
+        local.type = TunnelType::Local;
+        local.host = "db";
+        local.user = "deploy";
+        local.sshPort = "22";
+        local.bind = "127.0.0.1";
+        local.bindPort = "5432";
+        local.targetHost = "localhost";
+        local.targetPort = "5432";
+        local.keepAlive = "30";
+        QCOMPARE(tunnels.at(0), local);
+
+        Tunnel socks = local;
+        socks.id = "ssh-db-socks-1080";
+        socks.type = TunnelType::Socks;
+        socks.bindPort = "1080";
+        socks.targetHost.clear();
+        socks.targetPort.clear();
+        QCOMPARE(tunnels.at(1), socks);
+    }
+
+    void forwardValues()
+    {
+        const QList<Tunnel> t = SSHConfigImport::parse(QStringLiteral("Host web\n"
+                                                                      "  LocalForward [::1]:8080 db:5432\n"
+                                                                      "  LocalForward 0.0.0.0:8081 db:5433 extra\n"
+                                                                      "  LocalForward 8082 5434\n"
+                                                                      "  LocalForward :8083 [fe80::1]:22\n"
+                                                                      "  RemoteForward 9000\n"
+                                                                      "  RemoteForward 9001 localhost:80\n"
+                                                                      "  DynamicForward 1081 ignored words\n"
+                                                                      "  LocalForward\n"
+                                                                      "  LocalForward 8084 db:1 # a comment\n"));
+        QCOMPARE(ids(t), QStringList({"ssh-web-l-8080", "ssh-web-l-8081", "ssh-web-l-8082", "ssh-web-l-8083",
+                                      "ssh-web-r-9001", "ssh-web-socks-1081", "ssh-web-l-8084"}));
+        QCOMPARE(t[0].bind, QStringLiteral("[::1]"));
+        QCOMPARE(t[0].bindPort, QStringLiteral("8080"));
+        QCOMPARE(t[1].bind, QStringLiteral("0.0.0.0"));
+        QCOMPARE(t[1].targetHost, QStringLiteral("db"));
+        QCOMPARE(t[1].targetPort, QStringLiteral("5433"));
+        QCOMPARE(t[2].targetHost, QString());
+        QCOMPARE(t[2].targetPort, QStringLiteral("5434"));
+        QCOMPARE(t[3].bind, QStringLiteral("127.0.0.1"));
+        QCOMPARE(t[3].targetHost, QStringLiteral("[fe80::1]"));
+        QCOMPARE(t[4].type, TunnelType::Remote);
+        QCOMPARE(t[5].targetHost, QString());
+        QCOMPARE(t[5].targetPort, QString());
+        QCOMPARE(t[6].targetPort, QStringLiteral("1"));
+    }
+
+    void blocksAndSettings()
+    {
+        const QList<Tunnel> t = SSHConfigImport::parse(QStringLiteral("User early\n"
+                                                                      "LocalForward 1 a:1\n"
+                                                                      "host !bastion web\n"
+                                                                      "PORT=2222\n"
+                                                                      "User = first\n"
+                                                                      "user\tsecond\n"
+                                                                      "IdentityFile \"~/.ssh/key one\"\n"
+                                                                      "ProxyJump jump\n"
+                                                                      "Match host x\n"
+                                                                      "localforward 2 b:2\n"
+                                                                      "Host Web?  *.x\n"
+                                                                      "LocalForward 3 c:3\n"
+                                                                      "Host Other\n"
+                                                                      "LocalForward 4 d:4\n"
+                                                                      "Host other\n"
+                                                                      "IdentityFile 'k'\n"
+                                                                      "LocalForward 4 d:4\n"));
+        QCOMPARE(ids(t), QStringList({"ssh-!bastion-l-2", "ssh-other-l-4", "ssh-other-l-4"}));
+        QCOMPARE(t[0].name, QStringLiteral("!bastion"));
+        QCOMPARE(t[0].sshPort, QStringLiteral("2222"));
+        QCOMPARE(t[0].user, QStringLiteral("second"));
+        QCOMPARE(t[0].identity, QStringLiteral("~/.ssh/key one"));
+        QCOMPARE(t[0].proxyJump, QStringLiteral("jump"));
+        // Nothing carries into the next block; the user falls back to the login name.
+        QCOMPARE(t[1].host, QStringLiteral("Other"));
+        QCOMPARE(t[1].user, loginName());
+        QCOMPARE(t[1].sshPort, QStringLiteral("22"));
+        QCOMPARE(t[1].identity, QString());
+        QCOMPARE(t[1].proxyJump, QString());
+        QCOMPARE(t[2].identity, QStringLiteral("k"));
+    }
+
+    void lineEndings()
+    {
+        const QString lf = QStringLiteral("Host a\nUser u\nLocalForward 1 h:1\n\nHost b\nDynamicForward 2\n");
+        const QList<Tunnel> expected = SSHConfigImport::parse(lf);
+        QCOMPARE(expected.size(), 2);
+        QString crlf = lf;
+        crlf.replace("\n", "\r\n");
+        QCOMPARE(SSHConfigImport::parse(crlf), expected);
+        QString cr = lf;
+        cr.replace("\n", "\r");
+        QCOMPARE(SSHConfigImport::parse(cr), expected);
+        QString unicode = lf;
+        unicode.replace("\n", QString(QChar(0x2028)));
+        QCOMPARE(SSHConfigImport::parse(unicode), expected);
+        QCOMPARE(SSHConfigImport::parse(QString()), QList<Tunnel>());
+    }
+
+    void readsFiles()
+    {
+        TempHome home;
+        const QString good = home.write("config", "Host a\r\nLocalForward 1 h:1\r\n");
+        QCOMPARE(ids(SSHConfigImport::parseFile(good).value_or(QList<Tunnel>())), QStringList({"ssh-a-l-1"}));
+        QVERIFY(!SSHConfigImport::parseFile(home.path() + "/missing"));
+        QVERIFY(!SSHConfigImport::parseFile(home.path()));
+        const QString bad = home.write("latin1", "Host caf\xe9\nLocalForward 1 h:1\n");
+        QVERIFY(!SSHConfigImport::parseFile(bad));
+    }
+};
+
+QTEST_GUILESS_MAIN(SSHConfigImportTest)
+#include "tst_SSHConfigImport.moc"

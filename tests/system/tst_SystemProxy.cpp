@@ -1,0 +1,275 @@
+#include "support/LogCapture.h"
+#include "system/MacProxyBackend.h"
+#include "system/NoProxyBackend.h"
+#include "system/SystemProxy.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+
+namespace {
+
+unsigned modeOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 0;
+    return st.st_mode & 0777;
+}
+
+// The macOS tools' stand-ins (tests/support/fake-macos) in a temporary folder: networksetup keeps one service's SOCKS
+// setting in three files and records every argument list; scutil answers from files and records its input;
+// osascript records its script, fails when asked to (a cancelled prompt), and otherwise undoes the AppleScript
+// escaping and runs the command with /bin/sh, so the quoting is proven by what networksetup finally receives.
+class FakeMac {
+public:
+    FakeMac()
+    {
+        for (const QString name : {"scutil", "networksetup", "osascript"}) {
+            QVERIFY(QFile::copy(QStringLiteral(FAKE_MACOS_DIR "/") + name, path(name)));
+            QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        setPrimary("  PrimaryService : 1234:5678", "1234:5678", "Wi-Fi");
+        setSocks("No", "", "0");
+    }
+
+    MacProxyBackend::Tools tools() const { return {path("scutil"), path("networksetup"), path("osascript")}; }
+    SystemProxy::BackendFactory factory() const
+    {
+        return [tools = tools()] { return std::make_unique<MacProxyBackend>(tools); };
+    }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    void write(const QString &name, const QByteArray &data) const
+    {
+        QFile f(path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(data);
+    }
+    QByteArray read(const QString &name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void setPrimary(const QByteArray &globalLine, const QString &id, const QByteArray &name) const
+    {
+        write("global.txt", "<dictionary> {\n  PrimaryInterface : en0\n" + globalLine + "\n}\n");
+        write("service-" + id + ".txt", "<dictionary> {\n  UserDefinedName : " + name + "\n}\n");
+    }
+    void setSocks(const QByteArray &enabled, const QByteArray &server, const QByteArray &port) const
+    {
+        write("enabled", enabled);
+        write("server", server);
+        write("port", port);
+    }
+    // (enabled, server, port) as the system holds them now.
+    QStringList socks() const
+    {
+        return {QString::fromUtf8(read("enabled")).trimmed(), QString::fromUtf8(read("server")),
+                QString::fromUtf8(read("port"))};
+    }
+    QString ns() const { return path("networksetup"); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+class SystemProxyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void quotingAndScriptText()
+    {
+        // The shell quoting survives /bin/sh unchanged, whatever the value holds.
+        for (const QString value : {"Lab's LAN", "back\\slash", "it's \\' both \"x\" $HOME `id`", ""}) {
+            QProcess sh;
+            sh.start("/bin/sh", {"-c", "printf %s " + ProxyBackend::shellQuote(value)});
+            QVERIFY(sh.waitForFinished());
+            QCOMPARE(QString::fromUtf8(sh.readAllStandardOutput()), value);
+        }
+        QCOMPARE(ProxyBackend::shellQuote("Lab's LAN"), QStringLiteral("'Lab'\\''s LAN'"));
+
+        MacProxyBackend mac;
+        QCOMPARE(mac.setCmd("Wi-Fi", "127.0.0.1", "1080"),
+                 QStringLiteral("/usr/sbin/networksetup -setsocksfirewallproxy 'Wi-Fi' '127.0.0.1' '1080'; "
+                                "/usr/sbin/networksetup -setsocksfirewallproxystate 'Wi-Fi' on"));
+        QCOMPARE(mac.restoreCommand({{"service", "Wi-Fi"}, {"enabled", false}, {"host", ""}, {"port", "0"}}),
+                 QStringLiteral("/usr/sbin/networksetup -setsocksfirewallproxystate 'Wi-Fi' off"));
+        // Backslashes are doubled before quotes are escaped, so an escaped quote is not escaped twice.
+        QCOMPARE(MacProxyBackend::appleScriptEscape("a\\\"b"), QStringLiteral("a\\\\\\\"b"));
+        QCOMPARE(MacProxyBackend::adminScript("x 'Lab'\\''s'"),
+                 QStringLiteral("do shell script \"x 'Lab'\\\\''s'\" with administrator privileges"));
+    }
+
+    void twoTunnelsTakeTurns()
+    {
+        FakeMac mac;
+        QTemporaryDir data;
+        LogCapture log;
+        SystemProxy proxy(data.path(), mac.factory());
+
+        proxy.enable("A", "127.0.0.1", "1080");
+        proxy.waitForIdle();
+        QCOMPARE(proxy.owner(), QStringLiteral("A"));
+        QCOMPARE(proxy.restoreCmd(), mac.ns() + " -setsocksfirewallproxystate 'Wi-Fi' off");
+        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1080"}));
+        // The service id with a colon in it was looked up whole.
+        QVERIFY(mac.read("scutil.in").contains("show Setup:/Network/Service/1234:5678\nquit\n"));
+
+        proxy.enable("B", "127.0.0.2", "1081");
+        proxy.disable("A");
+        proxy.disable("never-enabled");
+        proxy.waitForIdle();
+        QCOMPARE(proxy.owner(), QStringLiteral("B"));
+        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.2", "1081"}));
+
+        proxy.disable("B");
+        proxy.waitForIdle();
+        QCOMPARE(proxy.owner(), QString());
+        QCOMPARE(proxy.restoreCmd(), QString());
+        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1080"}));
+        QCOMPARE(log.messages(Log::Category::Ssh),
+                 QStringList({"system SOCKS proxy: 127.0.0.1:1080 on Wi-Fi (asking for admin)",
+                              "system SOCKS proxy: 127.0.0.2:1081 on Wi-Fi (asking for admin)",
+                              "system SOCKS proxy: restoring prior state"}));
+    }
+
+    void priorStateIsPutBack()
+    {
+        FakeMac mac;
+        QTemporaryDir data;
+        SystemProxy proxy(data.path(), mac.factory());
+        mac.setSocks("yEs", "proxy.lan", "3128");
+        proxy.enable("A", "127.0.0.1", "1080");
+        proxy.waitForIdle();
+        QCOMPARE(proxy.restoreCmd(), MacProxyBackend(mac.tools()).setCmd("Wi-Fi", "proxy.lan", "3128"));
+        proxy.restoreOnQuit();
+        QCOMPARE(mac.socks(), QStringList({"Yes", "proxy.lan", "3128"}));
+        QCOMPARE(proxy.owner(), QString());
+
+        // Disabled with an empty Server line: switched off again, nothing else set.
+        mac.setSocks("No", "", "0");
+        proxy.enable("A", "127.0.0.1", "1080");
+        proxy.disable("A");
+        proxy.waitForIdle();
+        QCOMPARE(mac.socks(), QStringList({"No", "127.0.0.1", "1080"}));
+    }
+
+    void oddServiceNamesReachTheTool()
+    {
+        for (const QByteArray name : {"Lab's LAN", "back\\slash \"LAN\""}) {
+            FakeMac mac;
+            QTemporaryDir data;
+            mac.setPrimary("  PrimaryService : S1", "S1", name);
+            SystemProxy proxy(data.path(), mac.factory());
+            proxy.enable("A", "127.0.0.1", "1080");
+            proxy.restoreOnQuit();
+            const QByteArray expected = "-setsocksfirewallproxy\n" + name + "\n127.0.0.1\n1080\n--\n" +
+                                        "-setsocksfirewallproxystate\n" + name + "\non\n--\n" +
+                                        "-setsocksfirewallproxystate\n" + name + "\noff\n--\n";
+            QVERIFY2(mac.read("networksetup.args").endsWith(expected), mac.read("networksetup.args").constData());
+        }
+    }
+
+    void failuresChangeNothing()
+    {
+        FakeMac mac;
+        QTemporaryDir data;
+        LogCapture log;
+        SystemProxy proxy(data.path(), mac.factory());
+        proxy.enable("A", "127.0.0.1", "1080");
+        proxy.waitForIdle();
+        const QString restore = proxy.restoreCmd();
+
+        mac.write("cancel", "");
+        proxy.enable("B", "127.0.0.1", "1081");
+        proxy.waitForIdle();
+        QCOMPARE(proxy.owner(), QStringLiteral("A"));
+        QCOMPARE(proxy.restoreCmd(), restore);
+        QVERIFY(log.contains("system proxy: failed to set (cancelled or error)"));
+
+        mac.write("global.txt", "<dictionary> {\n}\n");
+        proxy.enable("C", "127.0.0.1", "1082");
+        proxy.waitForIdle();
+        QVERIFY(log.contains("system proxy: no primary network service found"));
+        QCOMPARE(proxy.owner(), QStringLiteral("A"));
+
+        MacProxyBackend::Tools gone = mac.tools();
+        gone.osascript = mac.path("no-such-osascript");
+        QVERIFY(!MacProxyBackend(gone).runAdmin("true"));
+        QVERIFY(log.messages(Log::Category::Ssh).last().startsWith("system proxy admin run failed: "));
+
+        SystemProxy nothing(data.path(), [] { return std::make_unique<NoProxyBackend>(); });
+        nothing.enable("A", "127.0.0.1", "1080");
+        nothing.waitForIdle();
+        QCOMPARE(nothing.owner(), QString());
+        QVERIFY(log.contains("system proxy: no system proxy to switch on this desktop"));
+    }
+
+    void quitWaitsForQueuedWork()
+    {
+        FakeMac mac;
+        QTemporaryDir data;
+        mac.write("slow", "");
+        SystemProxy proxy(data.path(), mac.factory());
+        proxy.enable("A", "127.0.0.1", "1080");
+        proxy.restoreOnQuit();
+        QCOMPARE(mac.socks(), QStringList({"No", "127.0.0.1", "1080"}));
+        QCOMPARE(mac.read("osascript.scripts").count("do shell script"), 2);
+        QCOMPARE(proxy.owner(), QString());
+    }
+
+    void restoreFileOutlivesACrash()
+    {
+        FakeMac mac;
+        QTemporaryDir data;
+        LogCapture log;
+        QString file;
+        {
+            SystemProxy proxy(data.path(), mac.factory());
+            file = proxy.restoreFilePath();
+            proxy.enable("A", "127.0.0.1", "1080");
+            proxy.enable("B", "127.0.0.1", "1081");
+            proxy.waitForIdle();
+            QVERIFY(QFile::exists(file));
+            QCOMPARE(modeOf(file), 0600u);
+            // Ends without restoreOnQuit, as a crash would.
+        }
+        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1081"}));
+        {
+            SystemProxy proxy(data.path(), mac.factory());
+            proxy.recoverAfterCrash();
+            proxy.waitForIdle();
+            QVERIFY(!QFile::exists(file));
+            QCOMPARE(proxy.owner(), QString());
+        }
+        // The setting from before the first switch, not the first tunnel's dead proxy.
+        QCOMPARE(mac.socks().first(), QStringLiteral("No"));
+        QVERIFY(log.contains("system SOCKS proxy: restoring prior state left switched by an earlier run"));
+
+        // A clean disable removes the file; a file that is not ours is dropped without running anything.
+        {
+            SystemProxy proxy(data.path(), mac.factory());
+            proxy.enable("A", "127.0.0.1", "1080");
+            proxy.disable("A");
+            proxy.waitForIdle();
+            QVERIFY(!QFile::exists(file));
+        }
+        const QByteArray scripts = mac.read("osascript.scripts");
+        QFile garbage(file);
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(R"({"backend":"macos","prior":{"service":1}})");
+        garbage.close();
+        SystemProxy proxy(data.path(), mac.factory());
+        proxy.recoverAfterCrash();
+        proxy.waitForIdle();
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(mac.read("osascript.scripts"), scripts);
+    }
+};
+
+QTEST_GUILESS_MAIN(SystemProxyTest)
+#include "tst_SystemProxy.moc"
