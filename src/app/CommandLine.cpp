@@ -1,17 +1,23 @@
 #include "app/CommandLine.h"
 
 #include "app/BuildIdentity.h"
+#include "app/InstanceLock.h"
+#include "app/SignalWatcher.h"
+#include "engine/AppState.h"
 #include "model/Store.h"
+#include "ssh/SSHManager.h"
+#include "system/SSHConfigImport.h"
+#include "system/SystemProxy.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QHash>
+#include <QSet>
+#include <QTime>
 
 #include <QJsonArray>
 #include <QJsonDocument>
-
-namespace {
-
-const QStringList readOnlyCommands{QStringLiteral("list"), QStringLiteral("args"), QStringLiteral("command"),
-                                   QStringLiteral("test")};
-
-} // namespace
 
 CommandLine::CommandLine(QStringList arguments, const BuildIdentity &identity, Options options)
     : m_args(std::move(arguments)), m_identity(identity), m_options(std::move(options)), m_out(stdout), m_err(stderr)
@@ -118,10 +124,7 @@ int CommandLine::list()
         m_out << Store::encodeTunnels(own) << Qt::endl;
         return 0;
     }
-    for (const Tunnel &t : loaded.tunnels) {
-        m_out << t.id << "  " << rawValue(t.type) << "  " << t.name << "  " << t.from() << QStringLiteral(" \u2192 ")
-              << t.to() << Qt::endl;
-    }
+    printTunnels(loaded.tunnels);
     return 0;
 }
 
@@ -160,15 +163,154 @@ int CommandLine::command()
 
 int CommandLine::importConfig()
 {
-    return fail(QStringLiteral("import is not available in this build"));
+    QStringList flags;
+    if (!takeFlags({QStringLiteral("--dry-run"), QStringLiteral("--json")}, flags))
+        return 2;
+    const bool dryRun = flags.contains(QLatin1String("--dry-run"));
+    const bool json = flags.contains(QLatin1String("--json"));
+    if (m_args.size() > 1)
+        return fail(QStringLiteral("import takes at most one file"));
+    if (json && !dryRun)
+        return fail(QStringLiteral("--json goes with --dry-run"));
+    const QString path = m_args.isEmpty() ? QDir::homePath() + QStringLiteral("/.ssh/config") : m_args.first();
+    const std::optional<QList<Tunnel>> proposals = SSHConfigImport::parseFile(path);
+    if (!proposals)
+        return fail(QStringLiteral("cannot read %1").arg(path));
+
+    if (dryRun) {
+        if (json)
+            m_out << Store::encodeTunnels(*proposals) << Qt::endl;
+        else
+            printTunnels(*proposals);
+        return 0;
+    }
+
+    const bool dev = m_identity.isDevBuild();
+    InstanceLock lock(Store::folder(dev));
+    if (!lock.tryLock()) {
+        m_err << "flumewire: " << lock.error() << Qt::endl;
+        return 1;
+    }
+    // An engine created without autostart writes by the same rules as the desktop application.
+    SSHManager ssh(m_options.sshProgram);
+    AppStateOptions options;
+    options.ssh = &ssh;
+    options.dev = dev;
+    options.autostart = false;
+    AppState state(std::move(options));
+    const int added = state.importTunnels(*proposals);
+    m_out << QStringLiteral("imported %1 of %2 tunnels").arg(added).arg(proposals->size()) << Qt::endl;
+    return 0;
 }
 
 int CommandLine::test()
 {
-    return fail(QStringLiteral("test is not available in this build"));
+    QStringList flags;
+    if (!takeFlags({}, flags))
+        return 2;
+    if (m_args.size() != 1)
+        return fail(QStringLiteral("test takes one tunnel id"));
+    const std::optional<Tunnel> tunnel = findTunnel(m_args.first());
+    if (!tunnel)
+        return 2;
+    QEventLoop loop;
+    bool passed = false;
+    SSHManager::test(
+        *tunnel,
+        [&](bool ok, const QString &message) {
+            passed = ok;
+            m_out << message << Qt::endl;
+            loop.quit();
+        },
+        m_options.sshProgram);
+    loop.exec();
+    return passed ? 0 : 1;
 }
 
 int CommandLine::up()
 {
-    return fail(QStringLiteral("up is not available in this build"));
+    QStringList flags;
+    if (!takeFlags({QStringLiteral("--verbose")}, flags))
+        return 2;
+    const bool verbose = flags.contains(QLatin1String("--verbose"));
+    const QStringList ids = m_args;
+    const bool dev = m_identity.isDevBuild();
+
+    const Store::LoadResult loaded = Store::load(std::nullopt, std::nullopt, dev);
+    QSet<QString> known;
+    bool anyAutostart = false;
+    for (const Tunnel &t : loaded.tunnels) {
+        known.insert(t.id);
+        anyAutostart = anyAutostart || t.autostart;
+    }
+    for (const QString &id : ids) {
+        if (!known.contains(id))
+            return fail(QStringLiteral("no tunnel with id %1 (see flumewire list)").arg(id));
+    }
+    if (ids.isEmpty() && !anyAutostart)
+        return fail(QStringLiteral("no tunnel is marked to start automatically: name the tunnels to run"));
+
+    InstanceLock lock(Store::folder(dev));
+    if (!lock.tryLock()) {
+        m_err << "flumewire: " << lock.error() << Qt::endl;
+        return 1;
+    }
+
+    SignalWatcher watcher;
+    SSHManager ssh(m_options.sshProgram);
+    SystemProxy proxy(Store::folder(dev));
+    proxy.recoverAfterCrash();
+    AppStateOptions options;
+    options.ssh = &ssh;
+    options.systemProxy = &proxy;
+    options.dev = dev;
+    options.autostart = ids.isEmpty();
+    AppState state(std::move(options));
+
+    // One line per change of a tunnel's status or reason.
+    QHash<QString, QPair<TunnelStatus, std::optional<QString>>> shown;
+    auto report = [&](const QString &id) {
+        const Tunnel *t = state.tunnel(id);
+        if (!t)
+            return;
+        const QPair<TunnelStatus, std::optional<QString>> now{t->status, t->reason};
+        const auto last = shown.constFind(id);
+        if (last == shown.cend() ? t->status == TunnelStatus::Idle : *last == now)
+            return;
+        shown.insert(id, now);
+        m_out << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ' << id << ' ' << rawValue(t->status);
+        if (t->reason)
+            m_out << ": " << *t->reason;
+        m_out << Qt::endl;
+    };
+    QObject::connect(&state, &AppState::tunnelChanged, &state, report);
+    if (verbose) {
+        QObject::connect(&state, &AppState::logAppended, &state, [this](const QString &id, const LogLine &line) {
+            m_out << line.time << ' ' << id << " | " << line.text << Qt::endl;
+        });
+    }
+    for (const Tunnel &t : state.tunnels())
+        report(t.id);
+    for (const QString &id : ids)
+        state.start(id);
+
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &state, [&](int) {
+        for (const Tunnel &t : QList<Tunnel>(state.tunnels())) {
+            if (t.status != TunnelStatus::Idle)
+                state.stop(t.id);
+        }
+        ssh.stopAll();
+        proxy.restoreOnQuit();
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    return 0;
+}
+
+void CommandLine::printTunnels(const QList<Tunnel> &tunnels)
+{
+    for (const Tunnel &t : tunnels) {
+        m_out << t.id << "  " << rawValue(t.type) << "  " << t.name << "  " << t.from() << QStringLiteral(" \u2192 ")
+              << t.to() << Qt::endl;
+    }
 }

@@ -32,6 +32,7 @@ private:
     int test();
     int up();
 
+    void printTunnels(const QList<Tunnel> &tunnels);
     int fail(const QString &message);
     // The loaded tunnel with that id, or none after reporting it.
     std::optional<Tunnel> findTunnel(const QString &id);

@@ -5,74 +5,13 @@
 #include "support/LogCapture.h"
 #include "support/RunnerRecorder.h"
 #include "support/SshdFixture.h"
+#include "support/TcpRoundTrip.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
-namespace {
-
-// Reads exactly n bytes while the event loop runs (the echo server lives on this thread too).
-QByteArray readExactly(QTcpSocket &socket, qsizetype n)
-{
-    QByteArray data;
-    (void)QTest::qWaitFor(
-        [&] {
-            data += socket.read(n - data.size());
-            return data.size() >= n || socket.state() != QAbstractSocket::ConnectedState;
-        },
-        10000);
-    return data;
-}
-
-bool connectTo(QTcpSocket &socket, quint16 port)
-{
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    (void)QTest::qWaitFor(
-        [&] {
-            return socket.state() == QAbstractSocket::ConnectedState ||
-                   socket.state() == QAbstractSocket::UnconnectedState;
-        },
-        10000);
-    return socket.state() == QAbstractSocket::ConnectedState;
-}
-
-// Sends bytes through a forward's listening port and reads them back from the echo server behind it.
-QByteArray roundTrip(quint16 port, const QByteArray &payload)
-{
-    QTcpSocket socket;
-    if (!connectTo(socket, port))
-        return QByteArrayLiteral("no connection");
-    socket.write(payload);
-    return readExactly(socket, payload.size());
-}
-
-// Opens a SOCKS5 connection to 127.0.0.1:target through the proxy, sends payload and reads it back.
-QByteArray socksRoundTrip(quint16 proxyPort, quint16 target, const QByteArray &payload)
-{
-    QTcpSocket socket;
-    if (!connectTo(socket, proxyPort))
-        return QByteArrayLiteral("no connection");
-    socket.write(QByteArray::fromHex("050100")); // version 5, one method: no authentication
-    if (readExactly(socket, 2) != QByteArray::fromHex("0500"))
-        return QByteArrayLiteral("greeting refused");
-    QByteArray request = QByteArray::fromHex("050100017f000001"); // CONNECT to IPv4 127.0.0.1
-    request.append(char(target >> 8)).append(char(target & 0xff));
-    socket.write(request);
-    const QByteArray reply = readExactly(socket, 10);
-    if (reply.size() != 10 || reply.at(1) != 0)
-        return QByteArrayLiteral("connect refused: ") + reply.toHex();
-    socket.write(payload);
-    return readExactly(socket, payload.size());
-}
-
-bool accepts(quint16 port)
-{
-    QTcpSocket socket;
-    return connectTo(socket, port);
-}
-
-} // namespace
+using namespace TcpRoundTrip;
 
 class SSHManagerSshdTest : public QObject {
     Q_OBJECT

@@ -1,0 +1,65 @@
+#include "support/TcpRoundTrip.h"
+
+#include <QHostAddress>
+#include <QtTest>
+
+namespace TcpRoundTrip {
+
+QByteArray readExactly(QTcpSocket &socket, qsizetype n)
+{
+    QByteArray data;
+    (void)QTest::qWaitFor(
+        [&] {
+            data += socket.read(n - data.size());
+            return data.size() >= n || socket.state() != QAbstractSocket::ConnectedState;
+        },
+        10000);
+    return data;
+}
+
+bool connectTo(QTcpSocket &socket, quint16 port)
+{
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    (void)QTest::qWaitFor(
+        [&] {
+            return socket.state() == QAbstractSocket::ConnectedState ||
+                   socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        10000);
+    return socket.state() == QAbstractSocket::ConnectedState;
+}
+
+QByteArray roundTrip(quint16 port, const QByteArray &payload)
+{
+    QTcpSocket socket;
+    if (!connectTo(socket, port))
+        return QByteArrayLiteral("no connection");
+    socket.write(payload);
+    return readExactly(socket, payload.size());
+}
+
+QByteArray socksRoundTrip(quint16 proxyPort, quint16 target, const QByteArray &payload)
+{
+    QTcpSocket socket;
+    if (!connectTo(socket, proxyPort))
+        return QByteArrayLiteral("no connection");
+    socket.write(QByteArray::fromHex("050100")); // version 5, one method: no authentication
+    if (readExactly(socket, 2) != QByteArray::fromHex("0500"))
+        return QByteArrayLiteral("greeting refused");
+    QByteArray request = QByteArray::fromHex("050100017f000001"); // CONNECT to IPv4 127.0.0.1
+    request.append(char(target >> 8)).append(char(target & 0xff));
+    socket.write(request);
+    const QByteArray reply = readExactly(socket, 10);
+    if (reply.size() != 10 || reply.at(1) != 0)
+        return QByteArrayLiteral("connect refused: ") + reply.toHex();
+    socket.write(payload);
+    return readExactly(socket, payload.size());
+}
+
+bool accepts(quint16 port)
+{
+    QTcpSocket socket;
+    return connectTo(socket, port);
+}
+
+} // namespace TcpRoundTrip
