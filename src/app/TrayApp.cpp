@@ -1,0 +1,40 @@
+#include "app/TrayApp.h"
+
+#include "app/AppDelegate.h"
+#include "app/BuildIdentity.h"
+#include "app/InstanceLock.h"
+#include "engine/AppState.h"
+#include "engine/EventLoopClock.h"
+#include "log/Log.h"
+#include "model/Store.h"
+#include "ssh/SSHRunning.h"
+#include "system/SystemProxying.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <QTimer>
+
+int runTrayApp(int argc, char **argv, const std::function<std::unique_ptr<SSHRunning>()> &makeRunner)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("flumewire"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const BuildIdentity &identity = BuildIdentity::current();
+    QApplication::setApplicationDisplayName(identity.appDisplayName());
+
+    InstanceLock lock(Store::folder(identity.isDevBuild()));
+    if (!lock.tryLock()) {
+        QTextStream(stderr) << lock.error() << '\n';
+        return 1;
+    }
+
+    AppDelegate::Parts parts;
+    parts.runner = makeRunner();
+    parts.proxy = std::make_unique<NoSystemProxy>();
+    parts.clock = std::make_unique<EventLoopClock>();
+    parts.dev = identity.isDevBuild();
+    parts.displayName = identity.appDisplayName();
+    AppDelegate delegate(std::move(parts));
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return app.exec();
+}
