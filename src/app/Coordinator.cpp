@@ -1,0 +1,247 @@
+#include "app/Coordinator.h"
+
+#include "app/CardWindow.h"
+#include "app/MenuBarImage.h"
+#include "app/PopoverWindow.h"
+#include "engine/AppState.h"
+#include "log/Log.h"
+#include "ui/controls/FWLabel.h"
+#include "ui/theme/FWRoot.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QIcon>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+namespace {
+
+QWidget *placeholder(const QString &title, int width, int height)
+{
+    auto widget = new QWidget;
+    widget->setMinimumSize(width, height);
+    auto layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(20, 18, 20, 18);
+    layout->addWidget(new FWLabel(title, FWTheme::font(13.5, QFont::DemiBold), FWTheme::Role::Text));
+    layout->addStretch(1);
+    return widget;
+}
+
+CoordinatorViews withDefaults(CoordinatorViews views)
+{
+    if (!views.popover)
+        views.popover = [] { return placeholder(QStringLiteral("Flumewire"), 340, 220); };
+    if (!views.preferences)
+        views.preferences = [] { return placeholder(QStringLiteral("Preferences"), 720, 300); };
+    if (!views.editor)
+        views.editor = [](const std::optional<QString> &id) {
+            return placeholder(id ? QStringLiteral("Edit Tunnel") : QStringLiteral("New Tunnel"), 540, 300);
+        };
+    if (!views.log)
+        views.log = [](const QString &) { return placeholder(QStringLiteral("Log"), 460, 300); };
+    return views;
+}
+
+} // namespace
+
+Coordinator::Coordinator(AppState &state, Clock &clock, bool dev, const QString &displayName, CoordinatorViews views,
+                         QObject *parent)
+    : QObject(parent), m_state(state), m_clock(clock), m_dev(dev), m_displayName(displayName),
+      m_views(withDefaults(std::move(views))), m_connectingFills{FlumeMark::Fill::Body, FlumeMark::Fill::Full,
+                                                                 FlumeMark::Fill::Body, FlumeMark::Fill::Outline}
+{
+    terminate = [] { QCoreApplication::quit(); };
+    m_popover = new PopoverWindow(wrap(m_views.popover()));
+}
+
+Coordinator::~Coordinator()
+{
+    if (m_connectingTimer)
+        m_clock.cancel(m_connectingTimer);
+    for (QPointer<CardWindow> *window : {&m_prefsWindow, &m_editorWindow, &m_logWindow})
+        delete window->data();
+    delete m_fallback.data();
+    delete m_popover;
+    delete m_statusItem;
+}
+
+FWRoot *Coordinator::wrap(QWidget *view)
+{
+    auto root = new FWRoot(view, m_state.appearance());
+    connect(&m_state, &AppState::appearanceChanged, root, &FWRoot::setAppearance);
+    return root;
+}
+
+void Coordinator::install()
+{
+    m_statusItem = new QSystemTrayIcon(this);
+    connect(m_statusItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            togglePopover();
+    });
+    auto refresh = [this] { refreshStatusItem(); };
+    connect(&m_state, &AppState::tunnelsChanged, this, refresh, Qt::QueuedConnection);
+    connect(&m_state, &AppState::tunnelChanged, this, refresh, Qt::QueuedConnection);
+    connect(&m_state, &AppState::glyphVariantChanged, this, refresh, Qt::QueuedConnection);
+    refreshStatusItem();
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_statusItem->show();
+    } else {
+        // A desktop without a tray area still needs a way in: the popover's content as an ordinary window.
+        Log::app(Log::Level::Default,
+                 QStringLiteral("no system tray available: showing the popover as a window instead"));
+        auto window = new PopoverWindow(wrap(m_views.popover()), true);
+        window->setWindowTitle(m_displayName);
+        window->setWindowIcon(QIcon(QPixmap::fromImage(m_image)));
+        window->show();
+        m_fallback = window;
+    }
+    Log::app(
+        Log::Level::Default,
+        QStringLiteral("status item installed (dev=%1)").arg(m_dev ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+QString Coordinator::statusToolTip() const
+{
+    // A tray item here has no title beside its icon, so the count of several tunnels goes into the tool tip.
+    return m_displayName + m_title;
+}
+
+void Coordinator::refreshStatusItem()
+{
+    if (!m_statusItem)
+        return;
+    const GlyphVariant variant = m_state.glyphVariant();
+    m_title = variant == GlyphVariant::Several ? QStringLiteral(" %1").arg(m_state.activeCount()) : QString();
+    m_statusItem->setToolTip(statusToolTip());
+    if (variant == GlyphVariant::Connecting) {
+        startConnectingAnimation();
+        return;
+    }
+    if (m_connectingTimer) {
+        m_clock.cancel(m_connectingTimer);
+        m_connectingTimer = 0;
+    }
+    setImage(variant == GlyphVariant::None ? FlumeMark::Fill::Outline : FlumeMark::Fill::Full);
+}
+
+void Coordinator::startConnectingAnimation()
+{
+    if (m_connectingTimer)
+        return;
+    m_connectingFrame = 0;
+    renderConnectingFrame();
+    QPointer<Coordinator> self(this);
+    m_connectingTimer = m_clock.every(connectingIntervalMs, [self] {
+        if (!self)
+            return;
+        self->m_connectingFrame = int((self->m_connectingFrame + 1) % self->m_connectingFills.size());
+        self->renderConnectingFrame();
+    });
+}
+
+void Coordinator::renderConnectingFrame()
+{
+    if (!m_statusItem)
+        return;
+    setImage(m_connectingFills.at(m_connectingFrame));
+}
+
+void Coordinator::setImage(FlumeMark::Fill fill)
+{
+    const MenuBarImage picture = menuBarImage(fill, iconSize, m_dev);
+    m_image = picture.image;
+    m_imageIsTemplate = picture.isTemplate;
+    m_shownFill = fill;
+    QIcon icon(QPixmap::fromImage(picture.image));
+    icon.setIsMask(picture.isTemplate);
+    m_statusItem->setIcon(icon);
+    if (m_fallback)
+        m_fallback->setWindowIcon(icon);
+}
+
+void Coordinator::togglePopover()
+{
+    if (!m_statusItem)
+        return;
+    if (m_popover->isVisible()) {
+        m_popover->close();
+        return;
+    }
+    m_popover->adjustSize();
+    m_popover->showAt(m_statusItem->geometry());
+}
+
+void Coordinator::closePopover()
+{
+    if (m_popover->isVisible())
+        m_popover->close();
+}
+
+QPointer<CardWindow> &Coordinator::slot(Slot slot)
+{
+    switch (slot) {
+    case Slot::Preferences:
+        return m_prefsWindow;
+    case Slot::Editor:
+        return m_editorWindow;
+    case Slot::Log:
+        return m_logWindow;
+    }
+    return m_prefsWindow;
+}
+
+CardWindow *Coordinator::card(Slot which) const
+{
+    return const_cast<Coordinator *>(this)->slot(which).data();
+}
+
+void Coordinator::presentCard(Slot which, bool floating, int width, QWidget *view)
+{
+    QPointer<CardWindow> &held = slot(which);
+    if (held) {
+        held->close();
+        held->deleteLater();
+    }
+    auto window = new CardWindow(width, floating);
+    window->setContent(wrap(view));
+    held = window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Coordinator::openPreferences()
+{
+    closePopover();
+    presentCard(Slot::Preferences, false, 720, m_views.preferences());
+}
+
+void Coordinator::newTunnel()
+{
+    closePopover();
+    presentCard(Slot::Editor, true, 540, m_views.editor(std::nullopt));
+}
+
+void Coordinator::editTunnel(const QString &id)
+{
+    if (!m_state.tunnel(id))
+        return;
+    closePopover();
+    presentCard(Slot::Editor, true, 540, m_views.editor(id));
+}
+
+void Coordinator::viewLog(const QString &id)
+{
+    if (!m_state.tunnel(id))
+        return;
+    closePopover();
+    presentCard(Slot::Log, true, 460, m_views.log(id));
+}
+
+void Coordinator::quit()
+{
+    Log::app(Log::Level::Default, QStringLiteral("quit requested"));
+    if (terminate)
+        terminate();
+}

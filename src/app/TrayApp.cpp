@@ -1,0 +1,43 @@
+#include "app/TrayApp.h"
+
+#include "app/AppDelegate.h"
+#include "app/BuildIdentity.h"
+#include "app/InstanceLock.h"
+#include "engine/AppState.h"
+#include "engine/EventLoopClock.h"
+#include "log/Log.h"
+#include "model/Store.h"
+#include "ssh/SSHManager.h"
+#include "system/SystemProxy.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <QTimer>
+
+int runTrayApp(int argc, char **argv, const QString &sshProgram)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("flumewire"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const BuildIdentity &identity = BuildIdentity::current();
+    QApplication::setApplicationDisplayName(identity.appDisplayName());
+
+    InstanceLock lock(Store::folder(identity.isDevBuild()));
+    if (!lock.tryLock()) {
+        QTextStream(stderr) << lock.error() << '\n';
+        return 1;
+    }
+
+    AppDelegate::Parts parts;
+    parts.runner = std::make_unique<SSHManager>(sshProgram);
+    // A system proxy left switched by a run that ended without restoring it is put back first.
+    auto proxy = std::make_unique<SystemProxy>(Store::folder(identity.isDevBuild()));
+    proxy->recoverAfterCrash();
+    parts.proxy = std::move(proxy);
+    parts.clock = std::make_unique<EventLoopClock>();
+    parts.dev = identity.isDevBuild();
+    parts.displayName = identity.appDisplayName();
+    AppDelegate delegate(std::move(parts));
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return app.exec();
+}

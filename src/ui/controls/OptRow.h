@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class FWLabel;
+class WarpToggle;
+
+// A labelled option with an optional hint and badge on the left and a small switch on the right.
+class OptRow : public QWidget {
+    Q_OBJECT
+public:
+    OptRow(const QString &label, const std::optional<QString> &hint, bool checked, QWidget *badge = nullptr,
+           QWidget *parent = nullptr);
+
+    void setChecked(bool checked);
+    bool checked() const;
+    WarpToggle *toggle() const { return m_toggle; }
+    std::function<void(bool)> onChange;
+
+private:
+    WarpToggle *m_toggle = nullptr;
+};
