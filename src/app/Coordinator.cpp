@@ -1,5 +1,4 @@
 #include "app/Coordinator.h"
-
 #include "app/CardWindow.h"
 #include "app/MenuBarImage.h"
 #include "app/PopoverWindow.h"
@@ -7,9 +6,11 @@
 #include "log/Log.h"
 #include "ui/controls/FWLabel.h"
 #include "ui/theme/FWRoot.h"
+#include "ui/theme/SystemColorScheme.h"
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -52,6 +53,20 @@ Coordinator::Coordinator(AppState &state, Clock &clock, bool dev, const QString 
 {
     terminate = [] { QCoreApplication::quit(); };
     m_popover = new PopoverWindow(wrap(m_views.popover()));
+    connect(SystemColorScheme::instance(), &SystemColorScheme::changed, this, [this] {
+        if (m_statusItem)
+            setImage(m_shownFill);
+    });
+}
+
+QColor Coordinator::templateInk()
+{
+    // Only the macOS menu bar tints template images for its background; other trays show the picture as drawn, so
+    // it is drawn in the colour that reads on the desktop's light or dark scheme (black would vanish on a dark
+    // panel).
+    if (QGuiApplication::platformName() == QLatin1String("cocoa"))
+        return Qt::black;
+    return SystemColorScheme::instance()->isDark() ? QColor(Qt::white) : QColor(Qt::black);
 }
 
 Coordinator::~Coordinator()
@@ -149,7 +164,7 @@ void Coordinator::renderConnectingFrame()
 
 void Coordinator::setImage(FlumeMark::Fill fill)
 {
-    const MenuBarImage picture = menuBarImage(fill, iconSize, m_dev);
+    const MenuBarImage picture = menuBarImage(fill, iconSize, m_dev, templateInk());
     m_image = picture.image;
     m_imageIsTemplate = picture.isTemplate;
     m_shownFill = fill;

@@ -73,6 +73,8 @@ private:
     void startConnectingAnimation();
     void renderConnectingFrame();
     void setImage(FlumeMark::Fill fill);
+    // The colour of the production glyph on this desktop's tray.
+    static QColor templateInk();
     void closePopover();
     void presentCard(Slot slot, bool floating, int width, QWidget *view);
     FWRoot *wrap(QWidget *view);

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-MenuBarImage menuBarImage(FlumeMark::Fill fill, qreal size, bool dev)
+MenuBarImage menuBarImage(FlumeMark::Fill fill, qreal size, bool dev, const QColor &ink)
 {
     const qreal frame = size + 4;
     QImage image(int(frame * 2), int(frame * 2), QImage::Format_ARGB32_Premultiplied);
@@ -15,7 +15,7 @@ MenuBarImage menuBarImage(FlumeMark::Fill fill, qreal size, bool dev)
     image.setDevicePixelRatio(2);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    FlumeMark::paint(painter, QPointF(2, 2), fill, size, dev ? devIconColor() : QColor(Qt::black));
+    FlumeMark::paint(painter, QPointF(2, 2), fill, size, dev ? devIconColor() : ink);
     painter.end();
     return {image, !dev};
 }

@@ -10,6 +10,7 @@
 #include "support/TempHome.h"
 #include "system/SystemProxying.h"
 #include "ui/theme/FWRoot.h"
+#include "ui/theme/SystemColorScheme.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -192,6 +193,30 @@ private slots:
             QCOMPARE(devInk, QSet<QRgb>{qRgb(215, 38, 61)});
             QCOMPARE(prodInk, QSet<QRgb>{qRgb(0, 0, 0)});
         }
+    }
+
+    void productionIconFollowsTheDesktopScheme()
+    {
+        // Trays here do not tint template pictures: on a dark desktop the glyph is drawn white, and it follows a
+        // switch of the scheme while running.
+        TempHome home;
+        Shell shell(false);
+        Coordinator &c = shell.coordinator();
+        auto inks = [&] {
+            QSet<QRgb> ink;
+            const QImage &image = c.statusImage();
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qAlpha(image.pixel(x, y)) == 255)
+                        ink.insert(image.pixel(x, y) & 0xffffff);
+            return ink;
+        };
+        SystemColorScheme::instance()->setOverride(true);
+        QCOMPARE(inks(), QSet<QRgb>{0xffffff});
+        SystemColorScheme::instance()->setOverride(false);
+        QCOMPARE(inks(), QSet<QRgb>{0x000000});
+        SystemColorScheme::instance()->setOverride(std::nullopt);
+        QVERIFY(c.statusImageIsTemplate());
     }
 
     void statusIconPictures()
