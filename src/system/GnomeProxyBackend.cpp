@@ -52,11 +52,11 @@ QString GnomeProxyBackend::gvariantString(const QString &text)
     return QLatin1Char('\'') + inner + QLatin1Char('\'');
 }
 
-std::optional<QString> GnomeProxyBackend::get(const QString &schema, const QString &key) const
+std::optional<QString> GnomeProxyBackend::run(const QStringList &arguments) const
 {
     QProcess process;
     process.setProcessEnvironment(m_environment);
-    process.start(m_gsettings, {QStringLiteral("get"), schema, key});
+    process.start(m_gsettings, arguments);
     if (!process.waitForStarted())
         return std::nullopt;
     process.closeWriteChannel();
@@ -70,20 +70,14 @@ std::optional<QString> GnomeProxyBackend::get(const QString &schema, const QStri
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
+std::optional<QString> GnomeProxyBackend::get(const QString &schema, const QString &key) const
+{
+    return run({QStringLiteral("get"), schema, key});
+}
+
 bool GnomeProxyBackend::set(const QString &schema, const QString &key, const QString &value) const
 {
-    QProcess process;
-    process.setProcessEnvironment(m_environment);
-    process.start(m_gsettings, {QStringLiteral("set"), schema, key, value});
-    if (!process.waitForStarted())
-        return false;
-    process.closeWriteChannel();
-    if (!process.waitForFinished(toolTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return false;
-    }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return run({QStringLiteral("set"), schema, key, value}).has_value();
 }
 
 bool GnomeProxyBackend::isAvailable() const
@@ -91,18 +85,7 @@ bool GnomeProxyBackend::isAvailable() const
     if (m_gsettings.isEmpty())
         return false;
     for (const QString &schema : {proxySchema, socksSchema}) {
-        QProcess process;
-        process.setProcessEnvironment(m_environment);
-        process.start(m_gsettings, {QStringLiteral("list-keys"), schema});
-        if (!process.waitForStarted())
-            return false;
-        process.closeWriteChannel();
-        if (!process.waitForFinished(toolTimeoutMs)) {
-            process.kill();
-            process.waitForFinished();
-            return false;
-        }
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        if (!run({QStringLiteral("list-keys"), schema}))
             return false;
     }
     return true;

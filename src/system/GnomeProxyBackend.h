@@ -32,6 +32,8 @@ private:
         QString value;
     };
 
+    // Runs gsettings with a time limit; its trimmed output, or none when it failed.
+    std::optional<QString> run(const QStringList &arguments) const;
     std::optional<QString> get(const QString &schema, const QString &key) const;
     bool set(const QString &schema, const QString &key, const QString &value) const;
     // The recorded changes of a prior setting, or none when it is not one this backend wrote.
