@@ -167,6 +167,8 @@ std::optional<QList<Tunnel>> readTunnels(bool dev)
     return decodeTunnels(*data);
 }
 
+// Example servers sit under the reserved ".example" domain, which never resolves: a first launch that autostarts
+// the samples fails at once with "Host not found" instead of reaching out to somebody's real machine.
 QList<Tunnel> sampleTunnels()
 {
     auto make = [](const char *id, const char *name, TunnelType type, const char *host, const char *user) {
@@ -178,23 +180,23 @@ QList<Tunnel> sampleTunnels()
         t.user = QLatin1String(user);
         return t;
     };
-    Tunnel api = make("prod-api", "Prod API", TunnelType::Local, "bastion.example.com", "deploy");
+    Tunnel api = make("prod-api", "Prod API", TunnelType::Local, "bastion.corp.example", "deploy");
     api.bindPort = QStringLiteral("8080");
-    api.targetHost = QStringLiteral("api.internal.example.com");
+    api.targetHost = QStringLiteral("api.internal.corp.example");
     api.targetPort = QStringLiteral("80");
     api.autostart = true;
 
-    Tunnel metrics = make("metrics", "Metrics Proxy", TunnelType::Socks, "metrics.example.com", "ops");
+    Tunnel metrics = make("metrics", "Metrics Proxy", TunnelType::Socks, "metrics.corp.example", "ops");
     metrics.bindPort = QStringLiteral("1080");
-    metrics.proxyJump = QStringLiteral("jump.example.com");
+    metrics.proxyJump = QStringLiteral("jump.corp.example");
     metrics.autostart = true;
 
-    Tunnel db = make("staging-db", "Staging DB", TunnelType::Local, "staging.example.com", "deploy");
+    Tunnel db = make("staging-db", "Staging DB", TunnelType::Local, "staging.corp.example", "deploy");
     db.bindPort = QStringLiteral("5432");
-    db.targetHost = QStringLiteral("db.staging.example.com");
+    db.targetHost = QStringLiteral("db.staging.corp.example");
     db.targetPort = QStringLiteral("5432");
 
-    Tunnel cache = make("edge-cache", "Edge Cache", TunnelType::Remote, "edge.example.com", "root");
+    Tunnel cache = make("edge-cache", "Edge Cache", TunnelType::Remote, "edge.corp.example", "root");
     cache.bind = QStringLiteral("0.0.0.0");
     cache.bindPort = QStringLiteral("6379");
     cache.targetHost = QStringLiteral("127.0.0.1");

@@ -1,0 +1,569 @@
+#include "engine/EngineHarness.h"
+#include "support/LogCapture.h"
+#include "support/TempHome.h"
+
+#include <QtTest>
+
+using S = TunnelStatus;
+
+namespace {
+
+const QString primaryDown = QStringLiteral("Connection refused");
+
+// Brings a started tunnel to connected.
+void bringUp(EngineHarness &h, const QString &id)
+{
+    h.runner.report(id, S::Connecting);
+    h.runner.report(id, S::Connected);
+}
+
+} // namespace
+
+class TstAppState : public QObject {
+    Q_OBJECT
+private slots:
+    void creationStartsAutostartTunnelsInOrder();
+    void lifecycleTable();
+    void staleReportsAfterStopAreDropped();
+    void logKeepsFiveHundredLinesPerRun();
+    void tickCountsUptimeAndProbesEveryThirdConnectedTick();
+    void glyphVariantAndActiveCount();
+    void firstStartFailsOverToBackupOnce();
+    void cycleAfterConnectionTriesBackupThenPrimaryThenReconnects();
+    void backOffGivesUpAfterSixAttempts();
+    void repeatedFailedReportOfOneRun();
+    void pendingWorkAndStopStart();
+    void reportsAfterDestructionAreDropped();
+};
+
+void TstAppState::creationStartsAutostartTunnelsInOrder()
+{
+    TempHome home;
+    LogCapture log;
+    Tunnel a = makeTunnel(QStringLiteral("a"));
+    Tunnel b = makeTunnel(QStringLiteral("b"), TunnelType::Socks);
+    Tunnel c = makeTunnel(QStringLiteral("c"));
+    a.autostart = true;
+    c.autostart = true;
+    EngineHarness h({a, b, c});
+
+    QCOMPARE(h.runner.calls, QStringList({QStringLiteral("start a"), QStringLiteral("start c")}));
+    QCOMPARE(h.t(QStringLiteral("a")).status, S::Connecting);
+    QCOMPARE(h.t(QStringLiteral("b")).status, S::Idle);
+    QCOMPARE(h.t(QStringLiteral("c")).status, S::Connecting);
+    QVERIFY(h.state->logs(QStringLiteral("a")).isEmpty());
+    QCOMPARE(h.state->glyphVariant(), GlyphVariant::Connecting);
+    QVERIFY(h.persistedTunnels.isEmpty());
+
+    const QStringList lines = log.messages(Log::Category::State);
+    QCOMPARE(lines.value(0), QStringLiteral("launch: 3 tunnels (loaded), 0 borrowed"));
+    QCOMPARE(lines.value(1), QStringLiteral("connect a (L) via primary"));
+    QCOMPARE(lines.value(2), QStringLiteral("connect c (L) via primary"));
+
+    // Command-line runs skip autostart; the one-second tick is scheduled either way.
+    EngineHarness quiet({a, b, c}, {}, false);
+    QVERIFY(quiet.runner.calls.isEmpty());
+    QCOMPARE(quiet.clock.pendingCount(), 1);
+}
+
+void TstAppState::lifecycleTable()
+{
+    TempHome home;
+    Tunnel socks = makeTunnel(QStringLiteral("s"), TunnelType::Socks);
+    socks.bind = QStringLiteral("0.0.0.0");
+    socks.bindPort = QStringLiteral("1080");
+    socks.autoSocksProxy = true;
+    EngineHarness h({makeTunnel(QStringLiteral("a")), socks});
+    const QString a = QStringLiteral("a");
+    const QString s = QStringLiteral("s");
+
+    QStringList flashes;
+    QObject::connect(h.state.get(), &AppState::flashChanged, h.state.get(),
+                     [&](const QString &id, bool on) { flashes << id + (on ? "+" : "-"); });
+
+    // start: connecting, wanted, attempts 0, tried {primary}.
+    h.state->start(a);
+    QCOMPARE(h.t(a).status, S::Connecting);
+    QVERIFY(h.state->wantsConnection(a));
+    QCOMPARE(h.state->reconnectAttempts(a), 0);
+    QCOMPARE(h.state->triedHosts(a), QSet<int>({0}));
+    QCOMPARE(h.runner.started.last().host, QStringLiteral("primary.test"));
+
+    // connected: uptime at least 1, ever connected, tried set emptied, flash for 0.52 s.
+    bringUp(h, a);
+    QCOMPARE(h.t(a).status, S::Connected);
+    QCOMPARE(h.t(a).uptimeSec, 1);
+    QVERIFY(h.state->everConnected(a));
+    QVERIFY(h.state->triedHosts(a).isEmpty());
+    QVERIFY(h.state->flash().contains(a));
+    h.clock.advance(519);
+    QVERIFY(h.state->flash().contains(a));
+    h.clock.advance(1);
+    QVERIFY(!h.state->flash().contains(a));
+    QCOMPARE(flashes, QStringList({"a+", "a-"}));
+
+    // A second connected report does not reset the uptime.
+    h.clock.advance(480); // the first tick
+    QCOMPARE(h.t(a).uptimeSec, 2);
+    h.runner.report(a, S::Connected);
+    QCOMPARE(h.t(a).uptimeSec, 2);
+
+    // A flash re-inserted within 0.52 s ends with the first removal.
+    h.state->flashOn(a);
+    h.clock.advance(300);
+    h.state->flashOn(a);
+    h.clock.advance(220);
+    QVERIFY(!h.state->flash().contains(a));
+
+    // SOCKS with auto proxy on the wildcard address: the proxy points at loopback.
+    h.state->start(s);
+    bringUp(h, s);
+    QVERIFY(h.proxy.calls.contains(QStringLiteral("enable s 127.0.0.1 1080")));
+
+    // failed: the proxy goes off again.
+    h.proxy.calls.clear();
+    h.runner.exitWith(s, QStringLiteral("Connection closed"));
+    QCOMPARE(h.proxy.calls, QStringList({QStringLiteral("disable s")}));
+    QCOMPARE(h.t(s).status, S::Failed);
+    QCOMPARE(h.t(s).uptimeSec, 0);
+
+    // stop: idle, bookkeeping gone, runner stopped, proxy off, run-time fields reset, log kept.
+    h.runner.log(a, QStringLiteral("debug1: kept"));
+    Tunnel *edit = const_cast<Tunnel *>(h.state->tunnel(a));
+    edit->latencyMs = {1.5};
+    edit->kbps = 7;
+    h.proxy.calls.clear();
+    h.state->stop(a);
+    QCOMPARE(h.runner.calls.last(), QStringLiteral("stop a"));
+    QCOMPARE(h.proxy.calls, QStringList({QStringLiteral("disable a")}));
+    QCOMPARE(h.t(a).status, S::Idle);
+    QCOMPARE(h.t(a).reason, std::nullopt);
+    QCOMPARE(h.t(a).uptimeSec, 0);
+    QCOMPARE(h.t(a).kbps, 0);
+    QVERIFY(h.t(a).latencyMs.isEmpty());
+    QVERIFY(!h.state->wantsConnection(a));
+    QVERIFY(!h.state->everConnected(a));
+    QCOMPARE(h.state->logs(a).size(), 1);
+
+    // toggle: connecting stops, failed starts from the primary.
+    h.state->toggle(a);
+    QCOMPARE(h.t(a).status, S::Connecting);
+    h.state->toggle(a);
+    QCOMPARE(h.t(a).status, S::Idle);
+    h.state->stop(s);
+    h.state->start(s);
+    h.runner.exitWith(s, primaryDown);
+    QCOMPARE(h.t(s).status, S::Failed);
+    QCOMPARE(h.t(s).reason, primaryDown);
+    h.state->toggle(s);
+    QCOMPARE(h.t(s).status, S::Connecting);
+    QCOMPARE(h.t(s).activeHostIndex, 0);
+
+    // Unknown ids: stop does nothing at all; start still marks the id wanted.
+    const qsizetype calls = h.runner.calls.size();
+    h.state->stop(QStringLiteral("ghost"));
+    h.state->start(QStringLiteral("ghost"));
+    QCOMPARE(h.runner.calls.size(), calls);
+    QVERIFY(h.state->wantsConnection(QStringLiteral("ghost")));
+}
+
+void TstAppState::staleReportsAfterStopAreDropped()
+{
+    TempHome home;
+    EngineHarness h({makeTunnel(QStringLiteral("a"))});
+    const QString a = QStringLiteral("a");
+    h.state->start(a);
+    bringUp(h, a);
+    h.state->stop(a);
+
+    h.runner.report(a, S::Connected);
+    QCOMPARE(h.t(a).status, S::Idle);
+    h.runner.report(a, S::Failed, QStringLiteral("late"));
+    QCOMPARE(h.t(a).status, S::Idle);
+    QCOMPARE(h.t(a).reason, std::nullopt);
+    QVERIFY(!h.state->hasPendingWork(a));
+    h.clock.advance(60'000);
+    QCOMPARE(h.runner.startsOf(a), 1);
+
+    // While a child runs, the same reports are taken.
+    h.runner.running.insert(a);
+    h.runner.report(a, S::Connected);
+    QCOMPARE(h.t(a).status, S::Connected);
+}
+
+void TstAppState::logKeepsFiveHundredLinesPerRun()
+{
+    TempHome home;
+    EngineHarness h({makeTunnel(QStringLiteral("a"))});
+    const QString a = QStringLiteral("a");
+    int appended = 0;
+    int cleared = 0;
+    QObject::connect(h.state.get(), &AppState::logAppended, h.state.get(),
+                     [&](const QString &, const LogLine &) { ++appended; });
+    QObject::connect(h.state.get(), &AppState::logCleared, h.state.get(), [&](const QString &) { ++cleared; });
+
+    h.state->start(a);
+    QCOMPARE(cleared, 1);
+    for (int i = 1; i <= 501; ++i)
+        h.runner.log(a, QStringLiteral("line %1").arg(i));
+    const QList<LogLine> log = h.state->logs(a);
+    QCOMPARE(log.size(), 500);
+    QCOMPARE(log.first().text, QStringLiteral("line 2"));
+    QCOMPARE(log.last().text, QStringLiteral("line 501"));
+    QCOMPARE(appended, 501);
+
+    // Lines for unknown ids are kept too; a new launch (here a reconnect) starts an empty log.
+    h.runner.log(QStringLiteral("ghost"), QStringLiteral("x"));
+    QCOMPARE(h.state->logs(QStringLiteral("ghost")).size(), 1);
+    bringUp(h, a);
+    h.runner.exitWith(a, QStringLiteral("dropped"));
+    h.clock.advance(1000);
+    QCOMPARE(h.runner.startsOf(a), 2);
+    QVERIFY(h.state->logs(a).isEmpty());
+    QCOMPARE(cleared, 2);
+}
+
+void TstAppState::tickCountsUptimeAndProbesEveryThirdConnectedTick()
+{
+    TempHome home;
+    Tunnel wild = makeTunnel(QStringLiteral("wild"));
+    wild.bind = QStringLiteral("0.0.0.0");
+    wild.bindPort.clear();
+    wild.targetPort = QStringLiteral("6000");
+    Tunnel bad = makeTunnel(QStringLiteral("bad"));
+    bad.bindPort = QStringLiteral("abc");
+    Tunnel signedPort = makeTunnel(QStringLiteral("signed"));
+    signedPort.bind = QStringLiteral("10.0.0.5");
+    signedPort.bindPort = QStringLiteral("+7000");
+    Tunnel big = makeTunnel(QStringLiteral("big"));
+    big.bindPort = QStringLiteral("65536");
+    EngineHarness h({makeTunnel(QStringLiteral("a")), wild, bad, signedPort, big,
+                     makeTunnel(QStringLiteral("socks"), TunnelType::Socks),
+                     makeTunnel(QStringLiteral("remote"), TunnelType::Remote)});
+    const QString a = QStringLiteral("a");
+
+    // Nothing connected: ticks change nothing and do not count.
+    h.clock.advance(5000);
+    QCOMPARE(h.state->probeCounter(), 0);
+
+    h.state->start(a);
+    bringUp(h, a);
+    QStringList changed;
+    int listChanges = 0;
+    QObject::connect(h.state.get(), &AppState::tunnelChanged, h.state.get(), [&](const QString &id) { changed << id; });
+    QObject::connect(h.state.get(), &AppState::tunnelsChanged, h.state.get(), [&] { ++listChanges; });
+    h.clock.advance(2000);
+    QCOMPARE(h.state->probeCounter(), 2);
+    QCOMPARE(h.t(a).uptimeSec, 3);
+    QVERIFY(h.probes.isEmpty());
+    QCOMPARE(changed, QStringList({a, a}));
+    QCOMPARE(listChanges, 0);
+
+    h.clock.advance(1000); // third connected tick
+    QCOMPARE(h.probes.size(), 1);
+    QCOMPARE(h.probes.at(0).host, QStringLiteral("127.0.0.1"));
+    QCOMPARE(h.probes.at(0).port, quint16(9000));
+    QCOMPARE(h.probes.at(0).timeoutSec, 2.0);
+
+    for (const char *id : {"wild", "bad", "signed", "big", "socks", "remote"}) {
+        h.state->start(QString::fromLatin1(id));
+        bringUp(h, QString::fromLatin1(id));
+    }
+    h.clock.advance(3000); // sixth
+    QCOMPARE(h.probes.size(), 1 + 3);
+    QCOMPARE(h.probes.at(2).host, QStringLiteral("127.0.0.1"));
+    QCOMPARE(h.probes.at(2).port, quint16(6000));
+    QCOMPARE(h.probes.at(3).host, QStringLiteral("10.0.0.5"));
+    QCOMPARE(h.probes.at(3).port, quint16(7000));
+
+    // Results: none leaves samples alone; 25 samples keep the last 24; other kinds never get any.
+    h.probes.at(0).done(std::nullopt);
+    QVERIFY(h.t(a).latencyMs.isEmpty());
+    for (int i = 1; i <= 25; ++i)
+        h.probes.at(1).done(double(i));
+    QCOMPARE(h.t(a).latencyMs.size(), 24);
+    QCOMPARE(h.t(a).latencyMs.first(), 2.0);
+    QVERIFY(h.t(QStringLiteral("socks")).latencyMs.isEmpty());
+    QVERIFY(h.t(QStringLiteral("remote")).latencyMs.isEmpty());
+
+    // A result arriving after the tunnel left connected is dropped; leaving connected clears the samples.
+    h.state->stop(QStringLiteral("wild"));
+    h.probes.at(2).done(3.0);
+    QVERIFY(h.t(QStringLiteral("wild")).latencyMs.isEmpty());
+    h.runner.report(a, S::Connecting);
+    QVERIFY(h.t(a).latencyMs.isEmpty());
+}
+
+void TstAppState::glyphVariantAndActiveCount()
+{
+    TempHome home;
+    EngineHarness h({makeTunnel(QStringLiteral("a")), makeTunnel(QStringLiteral("b"))});
+    QList<GlyphVariant> seen;
+    QObject::connect(h.state.get(), &AppState::glyphVariantChanged, h.state.get(), [&](GlyphVariant v) { seen << v; });
+    QCOMPARE(h.state->glyphVariant(), GlyphVariant::None);
+    h.state->start(QStringLiteral("a"));
+    bringUp(h, QStringLiteral("a"));
+    QCOMPARE(h.state->glyphVariant(), GlyphVariant::One);
+    h.state->start(QStringLiteral("b"));
+    QCOMPARE(h.state->activeCount(), 1);
+    QCOMPARE(h.state->glyphVariant(), GlyphVariant::Connecting);
+    h.runner.report(QStringLiteral("b"), S::Connected);
+    QCOMPARE(h.state->activeCount(), 2);
+    QCOMPARE(h.state->glyphVariant(), GlyphVariant::Several);
+    h.runner.exitWith(QStringLiteral("b"), QStringLiteral("x"));
+    QCOMPARE(h.state->glyphVariant(), GlyphVariant::One);
+    QCOMPARE(seen, QList<GlyphVariant>({GlyphVariant::Connecting, GlyphVariant::One, GlyphVariant::Connecting,
+                                        GlyphVariant::Several, GlyphVariant::One}));
+}
+
+void TstAppState::firstStartFailsOverToBackupOnce()
+{
+    TempHome home;
+    LogCapture log;
+    Tunnel t = makeTunnel(QStringLiteral("a"), TunnelType::Local, QStringLiteral("backup.test"));
+    t.backupSshPort = QStringLiteral("2222");
+    EngineHarness h({t});
+    const QString a = QStringLiteral("a");
+
+    h.state->start(a);
+    h.runner.exitWith(a, primaryDown);
+    QCOMPARE(h.t(a).status, S::Connecting);
+    QCOMPARE(h.t(a).reason, QStringLiteral("Primary unreachable — trying backup…"));
+    QCOMPARE(h.t(a).activeHostIndex, 1);
+    QVERIFY(log.contains(QStringLiteral("failover a → backup")));
+    h.clock.advance(599);
+    QCOMPARE(h.runner.startsOf(a), 1);
+    h.clock.advance(1);
+    QCOMPARE(h.runner.startsOf(a), 2);
+    QCOMPARE(h.runner.started.last().host, QStringLiteral("backup.test"));
+    QCOMPARE(h.runner.started.last().sshPort, QStringLiteral("2222"));
+    QCOMPARE(h.t(a).reason, QStringLiteral("Connecting via backup…"));
+    QVERIFY(log.contains(QStringLiteral("connect a (L) via backup")));
+    QCOMPARE(h.state->triedHosts(a), QSet<int>({0, 1}));
+
+    // The backup fails too: never connected, so it stays failed with the runner's reason.
+    h.runner.exitWith(a, QStringLiteral("Host key verification failed"));
+    QCOMPARE(h.t(a).status, S::Failed);
+    QCOMPARE(h.t(a).reason, QStringLiteral("Host key verification failed"));
+    h.clock.advance(120'000);
+    QCOMPARE(h.runner.startsOf(a), 2);
+
+    // A backup of spaces and tabs is no backup.
+    Tunnel blank = makeTunnel(QStringLiteral("blank"), TunnelType::Local, QStringLiteral(" \t "));
+    EngineHarness b({blank});
+    b.state->start(QStringLiteral("blank"));
+    b.runner.exitWith(QStringLiteral("blank"), primaryDown);
+    QCOMPARE(b.t(QStringLiteral("blank")).status, S::Failed);
+    QVERIFY(!b.state->hasPendingWork(QStringLiteral("blank")));
+
+    // A connected tunnel on the backup stays there; when it drops, the other server is the primary.
+    h.state->start(a);
+    h.runner.exitWith(a, primaryDown);
+    h.clock.advance(600);
+    bringUp(h, a);
+    QCOMPARE(h.t(a).activeHostIndex, 1);
+    h.runner.exitWith(a, QStringLiteral("Connection closed"));
+    QCOMPARE(h.t(a).reason, QStringLiteral("Backup unreachable — trying primary…"));
+    QVERIFY(log.contains(QStringLiteral("failover a → primary")));
+    h.clock.advance(600);
+    QCOMPARE(h.runner.started.last().host, QStringLiteral("primary.test"));
+    QCOMPARE(h.t(a).reason, std::nullopt);
+}
+
+void TstAppState::cycleAfterConnectionTriesBackupThenPrimaryThenReconnects()
+{
+    TempHome home;
+    EngineHarness h({makeTunnel(QStringLiteral("a"), TunnelType::Local, QStringLiteral("backup.test"))});
+    const QString a = QStringLiteral("a");
+    h.state->start(a);
+    bringUp(h, a);
+
+    h.runner.exitWith(a, QStringLiteral("Connection closed"));
+    h.clock.advance(600);
+    QCOMPARE(h.runner.started.last().host, QStringLiteral("backup.test"));
+    h.runner.exitWith(a, primaryDown);
+    QCOMPARE(h.t(a).reason, QStringLiteral("Backup unreachable — trying primary…"));
+    h.clock.advance(600);
+    QCOMPARE(h.runner.started.last().host, QStringLiteral("primary.test"));
+    QCOMPARE(h.runner.startsOf(a), 3);
+
+    h.runner.exitWith(a, primaryDown);
+    QCOMPARE(h.t(a).status, S::Failed);
+    QCOMPARE(h.t(a).reason, QStringLiteral("Reconnecting in 1s (1/6)"));
+    QCOMPARE(h.state->reconnectAttempts(a), 1);
+    h.clock.advance(999);
+    QCOMPARE(h.runner.startsOf(a), 3);
+    h.clock.advance(1);
+    QCOMPARE(h.runner.startsOf(a), 4);
+    QCOMPARE(h.runner.started.last().host, QStringLiteral("primary.test"));
+    QCOMPARE(h.state->triedHosts(a), QSet<int>({0}));
+
+    // The new cycle fails over again before the next attempt.
+    h.runner.exitWith(a, primaryDown);
+    QCOMPARE(h.t(a).reason, QStringLiteral("Primary unreachable — trying backup…"));
+    QCOMPARE(h.state->reconnectAttempts(a), 1);
+}
+
+void TstAppState::backOffGivesUpAfterSixAttempts()
+{
+    TempHome home;
+    LogCapture log;
+    EngineHarness h({makeTunnel(QStringLiteral("a"))});
+    const QString a = QStringLiteral("a");
+    h.state->start(a);
+    bringUp(h, a);
+
+    const QList<int> delays{1, 2, 4, 8, 16, 30};
+    for (int attempt = 1; attempt <= 6; ++attempt) {
+        const int delay = delays.at(attempt - 1);
+        h.runner.exitWith(a, QStringLiteral("fail %1").arg(attempt));
+        QCOMPARE(h.t(a).status, S::Failed);
+        QCOMPARE(h.t(a).reason, QStringLiteral("Reconnecting in %1s (%2/6)").arg(delay).arg(attempt));
+        QVERIFY(log.contains(QStringLiteral("auto-reconnect a in %1s (attempt %2)").arg(delay).arg(attempt)));
+        h.clock.advance(delay * 1000 - 1);
+        QCOMPARE(h.runner.startsOf(a), attempt);
+        h.clock.advance(1);
+        QCOMPARE(h.runner.startsOf(a), attempt + 1);
+        QCOMPARE(h.t(a).status, S::Connecting);
+    }
+    h.runner.exitWith(a, QStringLiteral("last reason"));
+    QVERIFY(log.contains(QStringLiteral("auto-reconnect a: gave up after 6 attempts")));
+    QCOMPARE(h.t(a).status, S::Failed);
+    QCOMPARE(h.t(a).reason, QStringLiteral("last reason"));
+    QVERIFY(!h.state->wantsConnection(a));
+    QCOMPARE(h.state->reconnectAttempts(a), 6);
+    h.clock.advance(600'000);
+    QCOMPARE(h.runner.startsOf(a), 7);
+    // A later report for the given-up tunnel is not wanted any more: nothing happens.
+    h.runner.running.insert(a);
+    h.runner.report(a, S::Failed, QStringLiteral("again"));
+    QVERIFY(!h.state->hasPendingWork(a));
+
+    // A success resets the count; autoreconnect off never reconnects.
+    h.state->start(a);
+    bringUp(h, a);
+    h.runner.exitWith(a, QStringLiteral("x"));
+    h.clock.advance(1000);
+    bringUp(h, a);
+    QCOMPARE(h.state->reconnectAttempts(a), 0);
+    h.runner.exitWith(a, QStringLiteral("x"));
+    QCOMPARE(h.t(a).reason, QStringLiteral("Reconnecting in 1s (1/6)"));
+
+    Tunnel manual = makeTunnel(QStringLiteral("m"));
+    manual.autoreconnect = false;
+    EngineHarness off({manual});
+    off.state->start(QStringLiteral("m"));
+    bringUp(off, QStringLiteral("m"));
+    off.runner.exitWith(QStringLiteral("m"), QStringLiteral("closed"));
+    QCOMPARE(off.t(QStringLiteral("m")).reason, QStringLiteral("closed"));
+    QVERIFY(!off.state->hasPendingWork(QStringLiteral("m")));
+}
+
+void TstAppState::repeatedFailedReportOfOneRun()
+{
+    TempHome home;
+    // Connected before, no backup: two reports of one run use two attempts.
+    {
+        EngineHarness h({makeTunnel(QStringLiteral("a"))});
+        const QString a = QStringLiteral("a");
+        h.state->start(a);
+        bringUp(h, a);
+        h.runner.report(a, S::Failed, QStringLiteral("Permission denied"));
+        h.runner.exitWith(a, QStringLiteral("Permission denied"));
+        QCOMPARE(h.state->reconnectAttempts(a), 2);
+        QCOMPARE(h.t(a).reason, QStringLiteral("Reconnecting in 2s (2/6)"));
+        h.clock.advance(1999);
+        QCOMPARE(h.runner.startsOf(a), 1);
+        h.clock.advance(1);
+        QCOMPARE(h.runner.startsOf(a), 2);
+    }
+    // Connected before, with a backup: the cycle was emptied at the connection and the failover launch has not run
+    // yet, so the second report finds the primary untried and fails over back to it, replacing the pending launch.
+    {
+        EngineHarness h({makeTunnel(QStringLiteral("a"), TunnelType::Local, QStringLiteral("backup.test"))});
+        const QString a = QStringLiteral("a");
+        h.state->start(a);
+        bringUp(h, a);
+        h.runner.report(a, S::Failed, QStringLiteral("Connection closed"));
+        QCOMPARE(h.t(a).status, S::Connecting);
+        QCOMPARE(h.t(a).activeHostIndex, 1);
+        h.runner.exitWith(a, QStringLiteral("Connection closed"));
+        QCOMPARE(h.t(a).status, S::Connecting);
+        QCOMPARE(h.t(a).reason, QStringLiteral("Backup unreachable — trying primary…"));
+        QCOMPARE(h.t(a).activeHostIndex, 0);
+        QCOMPARE(h.state->reconnectAttempts(a), 0);
+        h.clock.advance(600);
+        QCOMPARE(h.runner.startsOf(a), 2);
+        QCOMPARE(h.runner.started.last().host, QStringLiteral("primary.test"));
+        h.clock.advance(60'000);
+        QCOMPARE(h.runner.startsOf(a), 2);
+    }
+    // Never connected, with a backup: the second report changes nothing, the failover launch still runs.
+    {
+        EngineHarness h({makeTunnel(QStringLiteral("a"), TunnelType::Local, QStringLiteral("backup.test"))});
+        const QString a = QStringLiteral("a");
+        h.state->start(a);
+        h.runner.report(a, S::Failed, primaryDown);
+        h.runner.exitWith(a, primaryDown);
+        QVERIFY(h.state->hasPendingWork(a));
+        QCOMPARE(h.state->reconnectAttempts(a), 0);
+        h.clock.advance(600);
+        QCOMPARE(h.runner.startsOf(a), 2);
+        QCOMPARE(h.runner.started.last().host, QStringLiteral("backup.test"));
+    }
+}
+
+void TstAppState::pendingWorkAndStopStart()
+{
+    TempHome home;
+    EngineHarness h({makeTunnel(QStringLiteral("a"), TunnelType::Local, QStringLiteral("backup.test"))});
+    const QString a = QStringLiteral("a");
+
+    // stop while a failover is pending: cancelled, nothing launches.
+    h.state->start(a);
+    h.runner.exitWith(a, primaryDown);
+    QVERIFY(h.state->hasPendingWork(a));
+    h.state->stop(a);
+    QVERIFY(!h.state->hasPendingWork(a));
+    h.clock.advance(10'000);
+    QCOMPARE(h.runner.startsOf(a), 1);
+    QCOMPARE(h.t(a).activeHostIndex, 0);
+
+    // start while a reconnect is pending: launches at once on the primary with the count at 0; nothing fires later.
+    h.state->start(a);
+    bringUp(h, a);
+    h.runner.exitWith(a, QStringLiteral("closed"));
+    h.clock.advance(600);
+    h.runner.exitWith(a, QStringLiteral("closed"));
+    h.clock.advance(600);
+    h.runner.exitWith(a, QStringLiteral("closed"));
+    QCOMPARE(h.state->reconnectAttempts(a), 1);
+    const qsizetype before = h.runner.startsOf(a);
+    h.state->start(a);
+    QCOMPARE(h.runner.startsOf(a), before + 1);
+    QCOMPARE(h.runner.started.last().host, QStringLiteral("primary.test"));
+    QCOMPARE(h.state->reconnectAttempts(a), 0);
+    QVERIFY(!h.state->hasPendingWork(a));
+    h.clock.advance(60'000);
+    QCOMPARE(h.runner.startsOf(a), before + 1);
+}
+
+void TstAppState::reportsAfterDestructionAreDropped()
+{
+    TempHome home;
+    EngineHarness h({makeTunnel(QStringLiteral("a"), TunnelType::Local, QStringLiteral("backup.test"))});
+    const QString a = QStringLiteral("a");
+    h.state->start(a);
+    h.state->flashOn(a);
+    h.runner.exitWith(a, primaryDown); // failover pending
+    h.state->start(QStringLiteral("a"));
+    h.state.reset();
+    // Only our own flash removal may be left in the clock; it finds the state gone.
+    h.clock.advance(60'000);
+    h.runner.report(a, S::Connected);
+    h.runner.log(a, QStringLiteral("late"));
+    QCOMPARE(h.runner.startsOf(a), 2);
+}
+
+QTEST_GUILESS_MAIN(TstAppState)
+#include "tst_AppState.moc"
