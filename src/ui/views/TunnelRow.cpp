@@ -53,6 +53,41 @@ protected:
     }
 };
 
+// The uptime under the sparkline. It changes every second on every connected row, so it keeps one width (room
+// for "999h 59m") and only repaints: no relayout of the row, once a second, for each tunnel.
+class UptimeLabel : public QWidget {
+public:
+    explicit UptimeLabel(QWidget *parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TranslucentBackground);
+        const QFontMetricsF metrics(font());
+        setFixedSize(int(std::ceil(metrics.horizontalAdvance(QStringLiteral("999h 59m")))),
+                     int(std::ceil(metrics.height())));
+    }
+
+    static QFont font() { return FWTheme::font(10, QFont::Normal, true); }
+    QString text() const { return m_text; }
+    void setText(const QString &text)
+    {
+        if (text == m_text)
+            return;
+        m_text = text;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(FWTheme::of(this).text3());
+        painter.drawText(QRectF(rect()), Qt::AlignRight | Qt::AlignVCenter, m_text);
+    }
+
+private:
+    QString m_text;
+};
+
 QIcon menuIcon(const QWidget *menu, const QString &symbol, const QColor &color = {})
 {
     return Icon::symbolIcon(symbol, color.isValid() ? color : menu->palette().color(QPalette::WindowText));
@@ -231,7 +266,7 @@ void TunnelRow::ensureUptime()
     column->setSpacing(2);
     m_sparkline = new Sparkline(56, 18, FWTheme().stGreen, m_uptimeBox);
     column->addWidget(m_sparkline, 0, Qt::AlignRight);
-    m_uptime = new FWLabel({}, FWTheme::font(10, QFont::Normal, true), FWTheme::Role::Text3, m_uptimeBox);
+    m_uptime = new UptimeLabel(m_uptimeBox);
     column->addWidget(m_uptime, 0, Qt::AlignRight);
     m_trailingBox->layout()->addWidget(m_uptimeBox);
 }
@@ -264,7 +299,7 @@ void TunnelRow::updateTrailing()
         }
         if (spark != m_sparkline->isVisibleTo(m_uptimeBox))
             m_sparkline->setVisible(spark);
-        m_uptime->setText(fmtUptime(m_tunnel.uptimeSec));
+        static_cast<UptimeLabel *>(m_uptime)->setText(fmtUptime(m_tunnel.uptimeSec));
     } else if (mode == Trailing::Connecting && !m_connecting) {
         m_connecting = new FWLabel(QStringLiteral("Connecting…"), FWTheme::font(11, QFont::Medium),
                                    FWTheme::Role::StAmber, m_trailingBox);
@@ -295,7 +330,7 @@ QString TunnelRow::sparklineToolTip() const
 
 QString TunnelRow::uptimeText() const
 {
-    return m_trailing == Trailing::Uptime ? m_uptime->text() : QString();
+    return m_trailing == Trailing::Uptime ? static_cast<UptimeLabel *>(m_uptime)->text() : QString();
 }
 
 bool TunnelRow::openButtonVisible() const

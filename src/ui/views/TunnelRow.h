@@ -94,7 +94,7 @@ private:
     PlainIconButton *m_menuButton = nullptr;
     QWidget *m_uptimeBox = nullptr;
     Sparkline *m_sparkline = nullptr;
-    FWLabel *m_uptime = nullptr;
+    QWidget *m_uptime = nullptr;
     FWLabel *m_connecting = nullptr;
     WarpToggle *m_toggle = nullptr;
     Animator *m_hoverAnim = nullptr;
