@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QVariantAnimation>
 #include <array>
 
 namespace {
@@ -112,6 +113,12 @@ LogView::LogView(AppState &state, ViewActions actions, const QString &tunnelId, 
     stack->addWidget(m_text);
     column->addWidget(area);
 
+    m_scrollAnim = new QVariantAnimation(this);
+    m_scrollAnim->setDuration(250);
+    m_scrollAnim->setEasingCurve(QEasingCurve::OutCubic);
+    connect(m_scrollAnim, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { m_text->verticalScrollBar()->setValue(value.toInt()); });
+
     connect(&state, &AppState::logAppended, this, [this](const QString &id, const LogLine &line) {
         if (id != m_tunnelId)
             return;
@@ -183,6 +190,7 @@ void LogView::reload()
     for (const LogLine &line : lines)
         appendLine(line);
     // The edit's own cursor rode along with the insertions; opening shows the oldest lines.
+    m_scrollAnim->stop();
     m_text->moveCursor(QTextCursor::Start);
     m_text->verticalScrollBar()->setValue(0);
     m_empty->parentWidget()->setVisible(lines.isEmpty());
@@ -226,8 +234,14 @@ void LogView::scrollToNewest()
 {
     if (m_lineIds.isEmpty())
         return;
+    // The range already covers the new line: the document lays out as text is inserted.
     QScrollBar *bar = m_text->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    m_scrollAnim->stop();
+    if (bar->value() == bar->maximum())
+        return;
+    m_scrollAnim->setStartValue(bar->value());
+    m_scrollAnim->setEndValue(bar->maximum());
+    m_scrollAnim->start();
 }
 
 QString LogView::lineText(qsizetype index) const

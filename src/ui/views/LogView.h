@@ -12,6 +12,7 @@ class AppState;
 class FWLabel;
 class PlainIconButton;
 class QTextEdit;
+class QVariantAnimation;
 class StatusDot;
 
 // One tunnel's ssh output: a header with the tunnel's dot and name and a close button, then a 260-high scrolling
@@ -43,6 +44,8 @@ public:
     QColor lineColor(qsizetype index) const;
     QTextEdit *logArea() const { return m_text; }
     PlainIconButton *closeButton() const { return m_close; }
+    // The glide to the newest line after lines arrive (tests run it to its end).
+    QVariantAnimation *scrollAnimation() const { return m_scrollAnim; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -64,4 +67,5 @@ private:
     PlainIconButton *m_close = nullptr;
     FWLabel *m_empty = nullptr;
     QTextEdit *m_text = nullptr;
+    QVariantAnimation *m_scrollAnim = nullptr;
 };
