@@ -4,6 +4,7 @@
 #include "ui/controls/Icon.h"
 
 #include <QBoxLayout>
+#include <algorithm>
 
 MiniRoute::MiniRoute(const Tunnel &tunnel, QWidget *parent) : QWidget(parent)
 {
@@ -28,6 +29,8 @@ MiniRoute::MiniRoute(const Tunnel &tunnel, QWidget *parent) : QWidget(parent)
 void MiniRoute::setTunnel(const Tunnel &tunnel)
 {
     m_from->setText(tunnel.from());
+    // The listening end is what the user types into a client, so it gives way only after the destination has.
+    m_from->setMinimumWidth(std::min(m_from->sizeHint().width(), 120));
     const bool socks = tunnel.type == TunnelType::Socks;
     m_to->setText(socks ? QStringLiteral("SOCKS") : tunnel.to());
     const FWTheme::Role role = socks ? FWTheme::Role::Accent : FWTheme::Role::Text2;

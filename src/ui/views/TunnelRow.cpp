@@ -120,15 +120,12 @@ TunnelRow::TunnelRow(AppState &state, const ViewActions &actions, const QString 
     m_name = new FWLabel(m_tunnel.name, FWTheme::font(13.5, QFont::DemiBold), FWTheme::Role::Text, this);
     m_name->setMinimumWidth(1);
     first->addWidget(m_name, 0, Qt::AlignVCenter);
-    m_badge = new BackupBadge(this);
-    first->addWidget(m_badge, 0, Qt::AlignVCenter);
+    m_firstLine = first;
     m_chip = new TypeChip(m_tunnel.type, this);
     first->addWidget(m_chip, 0, Qt::AlignVCenter);
     first->addStretch(1);
     column->addLayout(first);
-    m_failed = new FWLabel({}, FWTheme::font(11, QFont::Normal, true), FWTheme::Role::StRed, this);
-    m_failed->setMinimumWidth(1);
-    column->addWidget(m_failed);
+    m_column = column;
     m_route = new MiniRoute(m_tunnel, this);
     column->addWidget(m_route);
     line->addLayout(column, 1);
@@ -145,8 +142,6 @@ TunnelRow::TunnelRow(AppState &state, const ViewActions &actions, const QString 
     m_toggle->onChange = [this](bool) { m_state.toggle(m_tunnel.id); };
     line->addWidget(m_toggle, 0, Qt::AlignVCenter);
 
-    m_badge->setVisible(false);
-    m_failed->setVisible(false);
     m_trailingBox->setVisible(false);
     refresh();
 }
@@ -165,17 +160,29 @@ bool TunnelRow::refresh()
     m_dot->setWarp(m_state.flash().contains(m_tunnel.id));
     m_name->setText(m_tunnel.name);
     const bool badge = showsBackupBadge(m_tunnel);
-    if (badge != m_badge->isVisibleTo(this))
+    // The badge and the failure line are made when first needed: most rows never show them.
+    if (badge && !m_badge) {
+        m_badge = new BackupBadge(this);
+        m_firstLine->insertWidget(1, m_badge, 0, Qt::AlignVCenter);
+        m_badge->hide();
+    }
+    if (m_badge && badge != m_badge->isVisibleTo(this))
         m_badge->setVisible(badge);
     if (m_tunnel.type != typeBefore)
         m_chip->setType(m_tunnel.type);
 
     const bool failed = status == TunnelStatus::Failed;
+    if (failed && !m_failed) {
+        m_failed = new FWLabel({}, FWTheme::font(11, QFont::Normal, true), FWTheme::Role::StRed, this);
+        m_failed->setMinimumWidth(1);
+        m_column->insertWidget(1, m_failed);
+        m_failed->hide();
+    }
     if (failed)
         m_failed->setText(failureText());
     else
         m_route->setTunnel(m_tunnel);
-    if (failed != m_failed->isVisibleTo(this)) {
+    if (m_failed && failed != m_failed->isVisibleTo(this)) {
         m_failed->setVisible(failed);
         m_route->setVisible(!failed);
     }
@@ -195,7 +202,7 @@ bool TunnelRow::showsBackupBadge(const Tunnel &tunnel)
 
 bool TunnelRow::backupBadgeVisible() const
 {
-    return m_badge->isVisibleTo(this);
+    return m_badge && m_badge->isVisibleTo(this);
 }
 
 bool TunnelRow::canOpenInBrowser() const

@@ -10,7 +10,9 @@ class AppState;
 class FWLabel;
 class MiniRoute;
 class PlainIconButton;
+class QHBoxLayout;
 class QMenu;
+class QVBoxLayout;
 class Sparkline;
 class StatusDot;
 class TypeChip;
@@ -82,6 +84,8 @@ private:
     bool m_hover = false;
     Trailing m_trailing = Trailing::None;
 
+    QHBoxLayout *m_firstLine = nullptr;
+    QVBoxLayout *m_column = nullptr;
     StatusDot *m_dot = nullptr;
     FWLabel *m_name = nullptr;
     QWidget *m_badge = nullptr;
