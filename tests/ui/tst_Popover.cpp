@@ -433,6 +433,24 @@ void TestPopover::renameThroughDialog()
     QCOMPARE(h.state->groups().first().name, QStringLiteral("Home lab"));
     QCOMPARE(view->header(g)->displayedName(), QStringLiteral("HOME LAB"));
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // Hosted as the shell hosts it, in a popup window: a modal alert closes every popup when it opens, and the
+    // alert, left on its own, still renames.
+    QWidget popup(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    root.setParent(&popup);
+    root.move(0, 0);
+    root.show();
+    popup.resize(root.sizeHint());
+    popup.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&popup));
+    view->header(g)->beginRename();
+    dialog = view->header(g)->renameDialog();
+    QApplication::processEvents();
+    QVERIFY(dialog->isVisible());
+    dialog->field()->setText(QStringLiteral("Lab"));
+    QTest::mouseClick(dialog->renameButton(), Qt::LeftButton);
+    QCOMPARE(h.state->groups().first().name, QStringLiteral("Lab"));
+    root.setParent(nullptr);
 }
 
 void TestPopover::footerAndScrolling()
