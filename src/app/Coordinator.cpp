@@ -7,6 +7,8 @@
 #include "ui/controls/FWLabel.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/theme/SystemColorScheme.h"
+#include "ui/views/LogView.h"
+#include "ui/views/PopoverView.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -30,16 +32,12 @@ QWidget *placeholder(const QString &title, int width, int height)
 
 CoordinatorViews withDefaults(CoordinatorViews views)
 {
-    if (!views.popover)
-        views.popover = [] { return placeholder(QStringLiteral("Flumewire"), 340, 220); };
     if (!views.preferences)
         views.preferences = [] { return placeholder(QStringLiteral("Preferences"), 720, 300); };
     if (!views.editor)
         views.editor = [](const std::optional<QString> &id) {
             return placeholder(id ? QStringLiteral("Edit Tunnel") : QStringLiteral("New Tunnel"), 540, 300);
         };
-    if (!views.log)
-        views.log = [](const QString &) { return placeholder(QStringLiteral("Log"), 460, 300); };
     return views;
 }
 
@@ -52,11 +50,44 @@ Coordinator::Coordinator(AppState &state, Clock &clock, bool dev, const QString 
                                                                  FlumeMark::Fill::Body, FlumeMark::Fill::Outline}
 {
     terminate = [] { QCoreApplication::quit(); };
+    if (!m_views.popover)
+        m_views.popover = [this] { return new PopoverView(m_state, viewActions(), m_displayName); };
+    if (!m_views.log)
+        m_views.log = [this](const QString &id) { return new LogView(m_state, viewActions(), id); };
     m_popover = new PopoverWindow(wrap(m_views.popover()));
     connect(SystemColorScheme::instance(), &SystemColorScheme::changed, this, [this] {
         if (m_statusItem)
             setImage(m_shownFill);
     });
+}
+
+ViewActions Coordinator::viewActions()
+{
+    QPointer<Coordinator> self(this);
+    auto call = [self](void (Coordinator::*method)()) {
+        return [self, method] {
+            if (self)
+                (self->*method)();
+        };
+    };
+    auto callWithId = [self](void (Coordinator::*method)(const QString &)) {
+        return [self, method](const QString &id) {
+            if (self)
+                (self->*method)(id);
+        };
+    };
+    ViewActions actions;
+    actions.newTunnel = call(&Coordinator::newTunnel);
+    actions.openPreferences = call(&Coordinator::openPreferences);
+    actions.quit = call(&Coordinator::quit);
+    actions.closePopover = call(&Coordinator::closePopover);
+    actions.editTunnel = callWithId(&Coordinator::editTunnel);
+    actions.viewLog = callWithId(&Coordinator::viewLog);
+    actions.closeLog = [self] {
+        if (self && self->card(Slot::Log))
+            self->card(Slot::Log)->close();
+    };
+    return actions;
 }
 
 QColor Coordinator::templateInk()

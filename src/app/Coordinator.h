@@ -2,6 +2,7 @@
 
 #include "engine/Clock.h"
 #include "ui/brand/FlumeMark.h"
+#include "ui/views/ViewActions.h"
 
 #include <QImage>
 #include <QObject>
@@ -16,7 +17,8 @@ class PopoverWindow;
 class QSystemTrayIcon;
 class QWidget;
 
-// The views the coordinator hosts. Each makes a fresh widget; the defaults are placeholders naming the card.
+// The views the coordinator hosts. Each makes a fresh widget; by default the popover and the log are the real views
+// and the preferences and the editor are placeholders naming the card.
 struct CoordinatorViews {
     std::function<QWidget *()> popover;
     std::function<QWidget *()> preferences;
@@ -75,6 +77,8 @@ private:
     void setImage(FlumeMark::Fill fill);
     // The colour of the production glyph on this desktop's tray.
     static QColor templateInk();
+    // What the views may ask of the coordinator; safe to call after it is gone.
+    ViewActions viewActions();
     void closePopover();
     void presentCard(Slot slot, bool floating, int width, QWidget *view);
     FWRoot *wrap(QWidget *view);

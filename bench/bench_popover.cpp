@@ -1,0 +1,153 @@
+#include "BenchTimer.h"
+#include "engine/AppState.h"
+#include "engine/ManualClock.h"
+#include "ssh/SSHRunning.h"
+#include "ui/theme/FWRoot.h"
+#include "ui/views/PopoverView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <memory>
+
+namespace {
+
+// Spawns nothing; the benchmark reports statuses itself.
+class NullRunner : public SSHRunning {
+public:
+    void start(const Tunnel &tunnel) override { m_running.insert(tunnel.id); }
+    void stop(const QString &id) override { m_running.remove(id); }
+    void stopAll() override { m_running.clear(); }
+    bool isRunning(const QString &id) const override { return m_running.contains(id); }
+
+    void report(const QString &id, TunnelStatus status)
+    {
+        if (onStatus)
+            onStatus(id, status, std::nullopt);
+    }
+
+private:
+    QSet<QString> m_running;
+};
+
+constexpr int kTunnels = 200;
+constexpr int kGroups = 10;
+
+struct World {
+    NullRunner runner;
+    ManualClock clock;
+    std::unique_ptr<AppState> state;
+
+    World()
+    {
+        QList<Tunnel> tunnels;
+        QList<TunnelGroup> groups;
+        for (int g = 0; g < kGroups; ++g)
+            groups.append(TunnelGroup{QStringLiteral("g%1").arg(g), QStringLiteral("Group %1").arg(g), g});
+        for (int i = 0; i < kTunnels; ++i) {
+            Tunnel t;
+            t.id = QStringLiteral("t%1").arg(i);
+            t.name = QStringLiteral("Tunnel %1").arg(i);
+            t.type = i % 7 == 0 ? TunnelType::Socks : TunnelType::Local;
+            t.host = QStringLiteral("host%1.example").arg(i);
+            t.bindPort = QString::number(20000 + i);
+            t.targetHost = QStringLiteral("db.internal");
+            t.targetPort = QStringLiteral("5432");
+            t.groupId = QStringLiteral("g%1").arg(i % kGroups);
+            tunnels.append(t);
+        }
+        AppStateOptions o;
+        o.tunnels = tunnels;
+        o.groups = groups;
+        o.ssh = &runner;
+        o.persist = [](const QList<Tunnel> &) {};
+        o.groupsPersist = [](const QList<TunnelGroup> &) {};
+        o.clock = &clock;
+        o.autostart = false;
+        o.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};
+        state = std::make_unique<AppState>(o);
+    }
+
+    void connectAll()
+    {
+        for (const Tunnel &t : QList<Tunnel>(state->tunnels())) {
+            state->start(t.id);
+            runner.report(t.id, TunnelStatus::Connected);
+        }
+        clock.advance(AppState::flashMs);
+    }
+};
+
+// Builds the popover in its root, shows it and lets it paint once.
+std::unique_ptr<FWRoot> openPopover(AppState &state)
+{
+    auto root = std::make_unique<FWRoot>(new PopoverView(state, ViewActions{}), Appearance::Dark);
+    root->show();
+    QApplication::processEvents();
+    return root;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform warns on every window it shows; the figures are what this program prints.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    QApplication app(argc, argv);
+
+    {
+        World idle;
+        openPopover(*idle.state); // warm-up: fonts, icons, style
+        const QList<double> open = measureMicros(15, [&] { openPopover(*idle.state); });
+        report("popover_open_200_idle_median", percentile(open, 0.5) / 1000, "ms");
+        report("popover_open_200_idle_p90", percentile(open, 0.9) / 1000, "ms");
+    }
+
+    World live;
+    live.connectAll();
+    for (int i = 0; i < 6; ++i)
+        for (int k = 0; k < kTunnels; ++k)
+            live.state->recordLatency(QStringLiteral("t%1").arg(k), 20 + (i * 7 + k) % 30);
+    const QList<double> openConnected = measureMicros(15, [&] { openPopover(*live.state); });
+    report("popover_open_200_connected_median", percentile(openConnected, 0.5) / 1000, "ms");
+    report("popover_open_200_connected_p90", percentile(openConnected, 0.9) / 1000, "ms");
+
+    // With the popover open: one tick (200 uptimes) and the repaint it causes.
+    auto root = openPopover(*live.state);
+
+    // The shell builds its popover once and shows it on each click: showing an already built one.
+    const QList<double> reopen = measureMicros(15, [&] {
+        root->hide();
+        root->show();
+        QApplication::processEvents();
+    });
+    report("popover_reshow_200_connected_median", percentile(reopen, 0.5) / 1000, "ms");
+
+    const QList<double> ticks = measureMicros(60, [&] {
+        live.clock.advance(AppState::tickIntervalMs);
+        QApplication::processEvents();
+    });
+    report("tick_200_connected_popover_open_median", percentile(ticks, 0.5), "us");
+    report("tick_200_connected_popover_open_p90", percentile(ticks, 0.9), "us");
+
+    // One latency sample for every tunnel (sparklines redrawn), as every third second brings.
+    int round = 0;
+    const QList<double> samples = measureMicros(20, [&] {
+        ++round;
+        for (int k = 0; k < kTunnels; ++k)
+            live.state->recordLatency(QStringLiteral("t%1").arg(k), 20 + (round * 11 + k) % 40);
+        QApplication::processEvents();
+    });
+    report("latency_round_200_popover_open_median", percentile(samples, 0.5), "us");
+
+    // Reference: the same tick with no popover.
+    root.reset();
+    QApplication::processEvents();
+    const QList<double> bare = measureMicros(60, [&] {
+        live.clock.advance(AppState::tickIntervalMs);
+        QApplication::processEvents();
+    });
+    report("tick_200_connected_no_popover_median", percentile(bare, 0.5), "us");
+    return 0;
+}
