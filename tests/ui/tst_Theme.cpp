@@ -82,18 +82,21 @@ private slots:
         FWRoot root(probe, Appearance::Auto);
         root.show();
         QVERIFY(FWTheme::of(deep).dark);
+        // Content made before it was wrapped learns the theme at once (it may have baked colours already).
+        QCOMPARE(deep->notices, 1);
+        QVERIFY(deep->sawDark);
 
         // The desktop turns light: the open window follows without being rebuilt.
         SystemColorScheme::instance()->setOverride(false);
         QVERIFY(!FWTheme::of(deep).dark);
-        QCOMPARE(deep->notices, 1);
+        QCOMPARE(deep->notices, 2);
         QVERIFY(!deep->sawDark);
 
         // An explicit dark choice wins over the light desktop and is imposed on standard controls.
         root.setAppearance(Appearance::Dark);
         QVERIFY(FWTheme::of(probe).dark);
         QCOMPARE(probe->palette().color(QPalette::Window), FWTheme(true).winBg());
-        QCOMPARE(deep->notices, 2);
+        QCOMPARE(deep->notices, 3);
 
         // Light while the desktop is dark.
         SystemColorScheme::instance()->setOverride(true);

@@ -14,7 +14,6 @@ FWRoot::FWRoot(QWidget *content, Appearance appearance, QWidget *parent)
     if (content)
         layout->addWidget(content);
     connect(SystemColorScheme::instance(), &SystemColorScheme::changed, this, [this] { apply(); });
-    m_theme = FWTheme(!m_theme.dark); // forces the first apply() to publish
     apply();
 }
 
@@ -51,8 +50,10 @@ void FWRoot::apply()
         setPalette(QPalette());
     else
         setPalette(paletteFor(FWTheme(dark)));
-    if (m_theme.dark == dark)
+    // The first apply always publishes: content built before it was wrapped must learn the theme too.
+    if (m_published && m_theme.dark == dark)
         return;
+    m_published = true;
     m_theme = FWTheme(dark);
     const QList<QWidget *> children = findChildren<QWidget *>();
     for (QWidget *child : children) {

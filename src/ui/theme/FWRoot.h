@@ -32,4 +32,5 @@ private:
     QWidget *m_content = nullptr;
     Appearance m_appearance = Appearance::Auto;
     FWTheme m_theme;
+    bool m_published = false;
 };
