@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/BuildIdentity.h"
 #include "app/InstanceLock.h"
+#include "app/SignalWatcher.h"
 #include "engine/AppState.h"
 #include "engine/EventLoopClock.h"
 #include "log/Log.h"
@@ -39,5 +40,8 @@ int runTrayApp(int argc, char **argv, const QString &sshProgram)
     parts.displayName = identity.appDisplayName();
     AppDelegate delegate(std::move(parts));
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    // Logging out or `kill` ends the app like Quit does: children stopped, a switched system proxy put back.
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
     return app.exec();
 }
