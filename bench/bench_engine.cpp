@@ -1,4 +1,5 @@
 #include "BenchTimer.h"
+#include "NullRunner.h"
 #include "engine/AppState.h"
 #include "engine/ManualClock.h"
 #include "ssh/SSHRunning.h"
@@ -6,18 +7,6 @@
 #include <QCoreApplication>
 
 namespace {
-
-// Spawns nothing; remembers what runs so late reports are judged as with a real runner.
-class NullRunner : public SSHRunning {
-public:
-    void start(const Tunnel &tunnel) override { m_running.insert(tunnel.id); }
-    void stop(const QString &id) override { m_running.remove(id); }
-    void stopAll() override { m_running.clear(); }
-    bool isRunning(const QString &id) const override { return m_running.contains(id); }
-
-private:
-    QSet<QString> m_running;
-};
 
 QList<Tunnel> makeTunnels(int count, bool autostart)
 {

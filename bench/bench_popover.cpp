@@ -1,4 +1,5 @@
 #include "BenchTimer.h"
+#include "NullRunner.h"
 #include "engine/AppState.h"
 #include "engine/ManualClock.h"
 #include "ssh/SSHRunning.h"
@@ -10,24 +11,6 @@
 #include <memory>
 
 namespace {
-
-// Spawns nothing; the benchmark reports statuses itself.
-class NullRunner : public SSHRunning {
-public:
-    void start(const Tunnel &tunnel) override { m_running.insert(tunnel.id); }
-    void stop(const QString &id) override { m_running.remove(id); }
-    void stopAll() override { m_running.clear(); }
-    bool isRunning(const QString &id) const override { return m_running.contains(id); }
-
-    void report(const QString &id, TunnelStatus status)
-    {
-        if (onStatus)
-            onStatus(id, status, std::nullopt);
-    }
-
-private:
-    QSet<QString> m_running;
-};
 
 constexpr int kTunnels = 200;
 constexpr int kGroups = 10;
