@@ -268,6 +268,11 @@ void AppState::applyStatus(const QString &id, TunnelStatus status, const std::op
     // A report still queued from a child that was stopped.
     if (status != TunnelStatus::Idle && t->status == TunnelStatus::Idle && !m_ssh->isRunning(id))
         return;
+    // A failure while a failover or reconnect launch is pending repeats the report of the run that already failed
+    // (ssh's failure line, then its exit): no child runs until that launch. Counting it again would let a reconnect to
+    // the primary replace the pending launch on the backup, so a dead primary would win every cycle.
+    if (status == TunnelStatus::Failed && m_reconnectWork.contains(id))
+        return;
     t->status = status;
     t->reason = reason;
 

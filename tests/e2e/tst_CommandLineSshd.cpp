@@ -2,11 +2,11 @@
 #include "support/EchoServer.h"
 #include "support/FakeSsh.h"
 #include "support/FreePort.h"
+#include "support/Processes.h"
 #include "support/SshdFixture.h"
 #include "support/TcpRoundTrip.h"
 #include "support/TempHome.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QtTest>
@@ -19,18 +19,6 @@ QProcessEnvironment environment(const TempHome &home)
     env.insert("XDG_DATA_HOME", home.dataHome());
     env.insert("XDG_CONFIG_HOME", home.configHome());
     return env;
-}
-
-// Processes whose command line holds the text (to find ssh children left behind).
-int processesWith(const QString &text)
-{
-    int count = 0;
-    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile f("/proc/" + pid + "/cmdline");
-        if (f.open(QIODevice::ReadOnly) && QString::fromUtf8(f.readAll().replace('\0', ' ')).contains(text))
-            ++count;
-    }
-    return count;
 }
 
 } // namespace

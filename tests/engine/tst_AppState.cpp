@@ -462,7 +462,8 @@ void TstAppState::backOffGivesUpAfterSixAttempts()
 void TstAppState::repeatedFailedReportOfOneRun()
 {
     TempHome home;
-    // Connected before, no backup: two reports of one run use two attempts.
+    // Connected before, no backup: the second report of the run finds the reconnect pending and changes nothing, so
+    // one failing run uses one attempt.
     {
         EngineHarness h({makeTunnel(QStringLiteral("a"))});
         const QString a = QStringLiteral("a");
@@ -470,41 +471,56 @@ void TstAppState::repeatedFailedReportOfOneRun()
         bringUp(h, a);
         h.runner.report(a, S::Failed, QStringLiteral("Permission denied"));
         h.runner.exitWith(a, QStringLiteral("Permission denied"));
-        QCOMPARE(h.state->reconnectAttempts(a), 2);
-        QCOMPARE(h.t(a).reason, QStringLiteral("Reconnecting in 2s (2/6)"));
-        h.clock.advance(1999);
+        QCOMPARE(h.state->reconnectAttempts(a), 1);
+        QCOMPARE(h.t(a).status, S::Failed);
+        QCOMPARE(h.t(a).reason, QStringLiteral("Reconnecting in 1s (1/6)"));
+        h.clock.advance(999);
         QCOMPARE(h.runner.startsOf(a), 1);
         h.clock.advance(1);
         QCOMPARE(h.runner.startsOf(a), 2);
     }
-    // Connected before, with a backup: the cycle was emptied at the connection and the failover launch has not run
-    // yet, so the second report finds the primary untried and fails over back to it, replacing the pending launch.
+    // Connected before, with a backup: the first report fails over to the backup; the second must not turn that into
+    // a failover back to the primary or a reconnect, or a dead primary would be the only server ever tried.
     {
         EngineHarness h({makeTunnel(QStringLiteral("a"), TunnelType::Local, QStringLiteral("backup.test"))});
         const QString a = QStringLiteral("a");
         h.state->start(a);
         bringUp(h, a);
         h.runner.report(a, S::Failed, QStringLiteral("Connection closed"));
-        QCOMPARE(h.t(a).status, S::Connecting);
-        QCOMPARE(h.t(a).activeHostIndex, 1);
         h.runner.exitWith(a, QStringLiteral("Connection closed"));
         QCOMPARE(h.t(a).status, S::Connecting);
-        QCOMPARE(h.t(a).reason, QStringLiteral("Backup unreachable — trying primary…"));
-        QCOMPARE(h.t(a).activeHostIndex, 0);
+        QCOMPARE(h.t(a).reason, QStringLiteral("Primary unreachable — trying backup…"));
+        QCOMPARE(h.t(a).activeHostIndex, 1);
         QCOMPARE(h.state->reconnectAttempts(a), 0);
         h.clock.advance(600);
         QCOMPARE(h.runner.startsOf(a), 2);
+        QCOMPARE(h.runner.started.last().host, QStringLiteral("backup.test"));
+
+        // Connected on the backup, it drops; the primary refuses twice over; the backup is launched again.
+        bringUp(h, a);
+        h.runner.exitWith(a, QStringLiteral("Disconnected"));
+        QCOMPARE(h.t(a).reason, QStringLiteral("Backup unreachable — trying primary…"));
+        h.clock.advance(600);
         QCOMPARE(h.runner.started.last().host, QStringLiteral("primary.test"));
-        h.clock.advance(60'000);
-        QCOMPARE(h.runner.startsOf(a), 2);
+        h.runner.report(a, S::Failed, primaryDown);
+        h.runner.exitWith(a, primaryDown);
+        QCOMPARE(h.t(a).status, S::Connecting);
+        QCOMPARE(h.t(a).reason, QStringLiteral("Primary unreachable — trying backup…"));
+        QCOMPARE(h.state->reconnectAttempts(a), 0);
+        h.clock.advance(600);
+        QCOMPARE(h.runner.startsOf(a), 4);
+        QCOMPARE(h.runner.started.last().host, QStringLiteral("backup.test"));
     }
-    // Never connected, with a backup: the second report changes nothing, the failover launch still runs.
+    // Never connected, with a backup: the second report changes nothing, not even for a moment, and the failover
+    // launch still runs.
     {
         EngineHarness h({makeTunnel(QStringLiteral("a"), TunnelType::Local, QStringLiteral("backup.test"))});
         const QString a = QStringLiteral("a");
         h.state->start(a);
         h.runner.report(a, S::Failed, primaryDown);
         h.runner.exitWith(a, primaryDown);
+        QCOMPARE(h.t(a).status, S::Connecting);
+        QCOMPARE(h.t(a).reason, QStringLiteral("Primary unreachable — trying backup…"));
         QVERIFY(h.state->hasPendingWork(a));
         QCOMPARE(h.state->reconnectAttempts(a), 0);
         h.clock.advance(600);
