@@ -273,8 +273,12 @@ void AppState::applyStatus(const QString &id, TunnelStatus status, const std::op
     // the primary replace the pending launch on the backup, so a dead primary would win every cycle.
     if (status == TunnelStatus::Failed && m_reconnectWork.contains(id))
         return;
+    // The runner's own "connecting" (it always follows a launch) carries no reason; it must not wipe the reason
+    // the launch just gave, or "Connecting via backup…" would never be seen.
+    const bool launchReport = status == TunnelStatus::Connecting && !reason && t->status == TunnelStatus::Connecting;
     t->status = status;
-    t->reason = reason;
+    if (!launchReport)
+        t->reason = reason;
 
     if (status == TunnelStatus::Connected) {
         t->uptimeSec = std::max<qint64>(t->uptimeSec, 1);

@@ -338,6 +338,8 @@ void TstAppState::firstStartFailsOverToBackupOnce()
     QCOMPARE(h.runner.started.last().host, QStringLiteral("backup.test"));
     QCOMPARE(h.runner.started.last().sshPort, QStringLiteral("2222"));
     QCOMPARE(h.t(a).reason, QStringLiteral("Connecting via backup…"));
+    h.runner.report(a, S::Connecting); // the runner's report of the launch keeps the launch's reason
+    QCOMPARE(h.t(a).reason, QStringLiteral("Connecting via backup…"));
     QVERIFY(log.contains(QStringLiteral("connect a (L) via backup")));
     QCOMPARE(h.state->triedHosts(a), QSet<int>({0, 1}));
 
