@@ -11,19 +11,6 @@
 
 namespace {
 
-struct Outcome {
-    int calls = 0;
-    std::optional<double> ms;
-};
-
-LatencyProbe::Completion recordInto(Outcome &outcome)
-{
-    return [&outcome](std::optional<double> ms) {
-        ++outcome.calls;
-        outcome.ms = ms;
-    };
-}
-
 // A port on 127.0.0.1 where nothing listens (bound once, then released).
 quint16 closedPort()
 {
@@ -73,45 +60,35 @@ private:
 class TstLatencyProbe : public QObject {
     Q_OBJECT
 private slots:
-    void measuresAListenerOnce();
-    void closedPortAndTimeoutGiveNone();
+    void completesExactlyOnce();
     void engineRecordsRealSamplesAndSurvivesItsOwnEnd();
 };
 
-void TstLatencyProbe::measuresAListenerOnce()
+void TstLatencyProbe::completesExactlyOnce()
 {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    Outcome outcome;
-    LatencyProbe::probe(QStringLiteral("127.0.0.1"), server.serverPort(), 0.3, recordInto(outcome));
-    QCOMPARE(outcome.calls, 0); // never from inside probe()
-    QTRY_COMPARE(outcome.calls, 1);
-    QVERIFY(outcome.ms.has_value());
-    QVERIFY(*outcome.ms >= 0);
-    // The timeout passes later and must not complete a second time.
-    QTest::qWait(500);
-    QCOMPARE(outcome.calls, 1);
-}
-
-void TstLatencyProbe::closedPortAndTimeoutGiveNone()
-{
-    Outcome refused;
-    const quint16 port = closedPort();
-    QVERIFY(port != 0);
-    LatencyProbe::probe(QStringLiteral("127.0.0.1"), port, 0.3, recordInto(refused));
-    QTRY_COMPARE(refused.calls, 1);
-    QCOMPARE(refused.ms, std::nullopt);
-    QTest::qWait(500);
-    QCOMPARE(refused.calls, 1);
-
+    const quint16 closed = closedPort();
     SilentListener silent;
-    QVERIFY(silent.port != 0);
-    Outcome hanging;
-    LatencyProbe::probe(QStringLiteral("127.0.0.1"), silent.port, 0.4, recordInto(hanging));
-    QTRY_COMPARE_WITH_TIMEOUT(hanging.calls, 1, 3000);
-    QCOMPARE(hanging.ms, std::nullopt);
-    QTest::qWait(300);
-    QCOMPARE(hanging.calls, 1);
+    QVERIFY(closed != 0 && silent.port != 0);
+
+    // A listener gives a time; a closed port and a handshake that never completes give none. Each completes once,
+    // never from inside probe(), and the timeout passing later must not complete it a second time.
+    const QList<std::pair<quint16, bool>> cases{{server.serverPort(), true}, {closed, false}, {silent.port, false}};
+    for (const auto &[port, answers] : cases) {
+        int calls = 0;
+        std::optional<double> ms;
+        LatencyProbe::probe(QStringLiteral("127.0.0.1"), port, 0.3, [&](std::optional<double> result) {
+            ++calls;
+            ms = result;
+        });
+        QCOMPARE(calls, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 3000);
+        QCOMPARE(ms.has_value(), answers);
+        QVERIFY(ms.value_or(0) >= 0);
+        QTest::qWait(500);
+        QCOMPARE(calls, 1);
+    }
 }
 
 void TstLatencyProbe::engineRecordsRealSamplesAndSurvivesItsOwnEnd()
@@ -123,23 +100,19 @@ void TstLatencyProbe::engineRecordsRealSamplesAndSurvivesItsOwnEnd()
     local.bind = QStringLiteral("0.0.0.0");
     local.bindPort = QString::number(server.serverPort());
 
-    FakeRunner runner;
-    ManualClock clock;
-    AppStateOptions options;
-    options.tunnels = QList<Tunnel>{local};
-    options.ssh = &runner;
-    options.clock = &clock;
-    options.persist = [](const QList<Tunnel> &) {};
-    options.groupsPersist = [](const QList<TunnelGroup> &) {};
-    auto state = std::make_unique<AppState>(options);
-    state->start(QStringLiteral("a"));
-    runner.report(QStringLiteral("a"), TunnelStatus::Connected);
-    clock.advance(3000);
-    QTRY_COMPARE(state->tunnel(QStringLiteral("a"))->latencyMs.size(), 1);
+    // The harness with its fake probe taken out, so the engine uses the real one.
+    EngineHarness h({});
+    AppStateOptions options = h.options(QList<Tunnel>{local}, std::nullopt, false, false);
+    options.probe = nullptr;
+    h.state = std::make_unique<AppState>(options);
+    h.state->start(QStringLiteral("a"));
+    h.runner.report(QStringLiteral("a"), TunnelStatus::Connected);
+    h.clock.advance(3000);
+    QTRY_COMPARE(h.t(QStringLiteral("a")).latencyMs.size(), 1);
 
     // A probe still in flight when the state goes away is dropped quietly.
-    clock.advance(3000);
-    state.reset();
+    h.clock.advance(3000);
+    h.state.reset();
     QTest::qWait(200);
 }
 

@@ -5,15 +5,19 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QtTest>
+#include <algorithm>
 
 RunnerRecorder::RunnerRecorder(SSHRunning &runner)
 {
-    runner.onStatus = [this](const QString &id, TunnelStatus status, const std::optional<QString> &reason) {
+    const auto noteThread = [this] {
         m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+    };
+    runner.onStatus = [this, noteThread](const QString &id, TunnelStatus status, const std::optional<QString> &reason) {
+        noteThread();
         m_statuses.append(Status{id, status, reason});
     };
-    runner.onLog = [this](const QString &id, const LogLine &line) {
-        m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+    runner.onLog = [this, noteThread](const QString &id, const LogLine &line) {
+        noteThread();
         m_logs.append({id, line});
     };
 }
@@ -62,23 +66,11 @@ bool RunnerRecorder::waitForStatuses(const QString &id, int count, int timeoutMs
 bool RunnerRecorder::waitForStatus(const QString &id, TunnelStatus status, int timeoutMs) const
 {
     return QTest::qWaitFor(
-        [&] {
-            for (const Status &s : statuses(id)) {
-                if (s.status == status)
-                    return true;
-            }
-            return false;
-        },
+        [&] { return std::ranges::any_of(statuses(id), [&](const Status &s) { return s.status == status; }); },
         timeoutMs);
 }
 
 bool RunnerRecorder::waitForLogs(const QString &id, int count, int timeoutMs) const
 {
     return QTest::qWaitFor([&] { return logs(id).size() >= count; }, timeoutMs);
-}
-
-void RunnerRecorder::clear()
-{
-    m_statuses.clear();
-    m_logs.clear();
 }

@@ -28,12 +28,10 @@ public:
     QStringList statusTexts(const QString &id) const;
     // Processes events until the id has at least `count` reports (false after timeoutMs).
     bool waitForStatuses(const QString &id, int count, int timeoutMs = 20000) const;
-    // Processes events until a report with this status arrives for the id.
+    // Processes events until a report with this status arrives for the id, or the id has `count` log lines.
     bool waitForStatus(const QString &id, TunnelStatus status, int timeoutMs = 20000) const;
-    // Processes events until the id has at least `count` log lines.
     bool waitForLogs(const QString &id, int count, int timeoutMs = 20000) const;
     bool onMainThread() const { return m_allOnMainThread; }
-    void clear();
 
 private:
     QList<Status> m_statuses;
