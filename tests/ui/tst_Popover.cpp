@@ -270,6 +270,10 @@ private slots:
         menuAction(menu.get(), "Expand")->trigger();
         QVERIFY(!view->collapsed().contains("g"));
         QVERIFY(view->listEntries().contains("row:a"));
+        // The menu button is see-through until the header is hovered.
+        QCOMPARE(header->menuButton()->contentOpacity(), 0.0);
+        hover(header, true);
+        QCOMPARE(header->menuButton()->contentOpacity(), 1.0);
 
         // Row menu: the browser entry only with an address to open, closing the popover before opening it.
         menu.reset(view->row("b")->createMenu(nullptr));
