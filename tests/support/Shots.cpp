@@ -1,5 +1,6 @@
 #include "support/Shots.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -17,13 +18,31 @@ QString saveImage(const QImage &image, const QString &name)
     return image.save(path) ? path : QString();
 }
 
-QString save(QWidget *widget, const QString &name)
+static QImage canvas(QSize size, const QColor &background)
+{
+    QImage image(size * 2, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    image.fill(background);
+    return image;
+}
+
+QString save(QWidget *widget, const QString &name, const QColor &background)
 {
     widget->adjustSize();
-    QImage image(widget->size() * 2, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
-    image.fill(Qt::transparent);
+    QCoreApplication::processEvents();
+    QImage image = canvas(widget->size(), background);
     widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return saveImage(image, name);
+}
+
+QString paint(const QString &name, int width, int height, const QColor &background,
+              const std::function<void(QPainter &)> &painter)
+{
+    QImage image = canvas(QSize(width, height), background);
+    {
+        QPainter p(&image);
+        painter(p);
+    }
     return saveImage(image, name);
 }
 
