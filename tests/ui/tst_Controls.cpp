@@ -241,6 +241,21 @@ private slots:
         QCOMPARE(wide.optionRects()[0].width(), wide.optionRects()[1].width());
     }
 
+    void nestedFieldJoiningADarkWindowTakesItsColours()
+    {
+        // A text field inside a widget that is added to an already themed window gets no theme notice of its own.
+        FWRoot root(new QWidget, Appearance::Dark);
+        auto field = new FWTextField(QStringLiteral("host"));
+        auto holder = new Field(QStringLiteral("SSH host"), field);
+        auto layout = new QVBoxLayout(root.content());
+        root.show();
+        layout->addWidget(holder);
+        holder->show();
+        QCoreApplication::processEvents();
+        QCOMPARE(field->palette().color(QPalette::PlaceholderText), FWTheme(true).text3());
+        QCOMPARE(field->palette().color(QPalette::Text), FWTheme(true).text());
+    }
+
     void picturesOfEveryControl()
     {
         using Kind = FWButtonStyle::Kind;

@@ -52,7 +52,10 @@ void FWTextField::applyTheme()
 
 bool FWTextField::event(QEvent *event)
 {
-    if (event->type() == FWRoot::themeChangeEvent() || event->type() == QEvent::ParentChange)
+    // The palette bakes theme colours: take them again when the theme changes, when moved, and when first shown (a
+    // field nested in a widget that joined an already themed window gets no other notice).
+    if (event->type() == FWRoot::themeChangeEvent() || event->type() == QEvent::ParentChange ||
+        event->type() == QEvent::Polish)
         applyTheme();
     return QLineEdit::event(event);
 }
