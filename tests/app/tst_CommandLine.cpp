@@ -1,5 +1,6 @@
 #include "model/Store.h"
 #include "support/TempHome.h"
+#include "support/WorkedExamples.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -27,44 +28,13 @@ Result runFlumewire(const QStringList &args, const TempHome &home)
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-// The three worked examples of the command line, saved in the development build's tunnels file.
+// The worked examples saved in the development build's tunnels file; the SOCKS one has a backup and a group.
 QList<Tunnel> workedExamples()
 {
-    Tunnel local;
-    local.id = "db";
-    local.name = "DB";
-    local.host = "gateway";
-    local.user = "deploy";
-    local.bind = "127.0.0.1";
-    local.targetPort = "5432";
-    local.identity = "/keys/id_ed25519";
-
-    Tunnel remote;
-    remote.id = "web";
-    remote.name = "Web";
-    remote.type = TunnelType::Remote;
-    remote.host = "gateway";
-    remote.sshPort = "2222";
-    remote.bind.clear();
-    remote.bindPort = "8080";
-    remote.targetPort = "3000";
-    remote.compression = true;
-    remote.strictHostKey = false;
-    remote.keepAlive = "0";
-    remote.proxyJump = "jumphost";
-    remote.extra = "-4  -A";
-
-    Tunnel socks;
-    socks.id = "proxy";
-    socks.name = "Proxy";
-    socks.type = TunnelType::Socks;
-    socks.host = "gateway";
-    socks.bind.clear();
-    socks.bindPort = "1080";
-    socks.keepAlive.clear();
-    socks.backupHost = "gateway-b";
-    socks.groupId = "g1";
-    return {local, remote, socks};
+    QList<Tunnel> tunnels = WorkedExamples::all();
+    tunnels[2].backupHost = "gateway-b";
+    tunnels[2].groupId = "g1";
+    return tunnels;
 }
 
 } // namespace
@@ -94,8 +64,10 @@ private slots:
 
         const QString head = "/usr/bin/ssh\n-v\n-N\n-o\nExitOnForwardFailure=yes\n-o\nBatchMode=yes\n";
         r = runFlumewire({"args", "db"}, home);
-        QCOMPARE(r.out, head + "-L\n127.0.0.1:5432:localhost:5432\n-o\nStrictHostKeyChecking=accept-new\n-o\n"
-                               "ServerAliveInterval=30\n-i\n/keys/id_ed25519\n-p\n22\ndeploy@gateway\n");
+        QCOMPARE(r.out, head +
+                            "-L\n127.0.0.1:5432:localhost:5432\n-o\nStrictHostKeyChecking=accept-new\n-o\n"
+                            "ServerAliveInterval=30\n-i\n" +
+                            QDir::homePath() + "/.ssh/id_ed25519\n-p\n22\ndeploy@gateway\n");
         r = runFlumewire({"args", "web"}, home);
         QCOMPARE(r.out, head + "-R\nlocalhost:8080:localhost:3000\n-C\n-o\nStrictHostKeyChecking=no\n-J\njumphost\n"
                                "-4\n-A\n-p\n2222\ngateway\n");

@@ -1,6 +1,7 @@
 #include "model/Store.h"
 #include "support/LogCapture.h"
 #include "support/TempHome.h"
+#include "support/WorkedExamples.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,14 +43,6 @@ unsigned modeOf(const QString &path)
     return st.st_mode & 0777;
 }
 
-QStringList ids(const QList<Tunnel> &tunnels)
-{
-    QStringList out;
-    for (const Tunnel &t : tunnels)
-        out << t.id;
-    return out;
-}
-
 } // namespace
 
 class StoreTest : public QObject {
@@ -69,7 +62,7 @@ private slots:
         TempHome home;
         const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
         QVERIFY(r.seeded);
-        QCOMPARE(ids(r.tunnels), QStringList({"prod-api", "metrics", "staging-db", "edge-cache"}));
+        QCOMPARE(tunnelIds(r.tunnels), QStringList({"prod-api", "metrics", "staging-db", "edge-cache"}));
         QCOMPARE(r.tunnels[0].autostart && r.tunnels[1].autostart, true);
         QVERIFY(!r.tunnels[2].autostart && !r.tunnels[3].autostart);
         QCOMPARE(r.tunnels[1].type, TunnelType::Socks);
@@ -156,7 +149,7 @@ private slots:
                             tunnelJson("p2"), tunnelJson("p2")}));
         home.write("data/Flumewire/groups.json", R"({"version":1,"groups":[{"id":"prodgroup","name":"P","order":0}]})");
         const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, true);
-        QCOMPARE(ids(r.tunnels), QStringList({"own", "p1", "p2", "p2"}));
+        QCOMPARE(tunnelIds(r.tunnels), QStringList({"own", "p1", "p2", "p2"}));
         QCOMPARE(r.borrowedIds, QSet<QString>({"p1", "p2"}));
         QVERIFY(!r.tunnels[1].autostart);
         QVERIFY(!r.tunnels[1].groupId); // the installed build's groups are not borrowed

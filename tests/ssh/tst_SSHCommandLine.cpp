@@ -1,4 +1,5 @@
 #include "model/Tunnel.h"
+#include "support/WorkedExamples.h"
 
 #include <QDir>
 #include <QtTest>
@@ -9,86 +10,55 @@ private:
     static QStringList head() { return {"-v", "-N", "-o", "ExitOnForwardFailure=yes", "-o", "BatchMode=yes"}; }
 
 private slots:
-    void localForwardExample()
+    void workedExamples()
     {
-        Tunnel t;
-        t.type = TunnelType::Local;
-        t.host = "gateway";
-        t.user = "deploy";
-        t.sshPort = "22";
-        t.bind = "127.0.0.1";
-        t.targetPort = "5432";
-        t.identity = "~/.ssh/id_ed25519";
-        t.strictHostKey = true;
-        t.keepAlive = "30";
-        const QStringList expected = head() + QStringList{"-L",
-                                                          "127.0.0.1:5432:localhost:5432",
-                                                          "-o",
-                                                          "StrictHostKeyChecking=accept-new",
-                                                          "-o",
-                                                          "ServerAliveInterval=30",
-                                                          "-i",
-                                                          QDir::homePath() + "/.ssh/id_ed25519",
-                                                          "-p",
-                                                          "22",
-                                                          "deploy@gateway"};
-        QCOMPARE(t.sshArguments(), expected);
-        QCOMPARE(t.displayCommand(), QStringLiteral("ssh -L 127.0.0.1:5432:localhost:5432 -o ServerAliveInterval=30 "
-                                                    "-i ~/.ssh/id_ed25519 -p 22 -N deploy@gateway"));
-    }
+        const Tunnel local = WorkedExamples::local();
+        QStringList expected = head() + QStringList{"-L",
+                                                    "127.0.0.1:5432:localhost:5432",
+                                                    "-o",
+                                                    "StrictHostKeyChecking=accept-new",
+                                                    "-o",
+                                                    "ServerAliveInterval=30",
+                                                    "-i",
+                                                    QDir::homePath() + "/.ssh/id_ed25519",
+                                                    "-p",
+                                                    "22",
+                                                    "deploy@gateway"};
+        QCOMPARE(local.sshArguments(), expected);
+        QCOMPARE(local.displayCommand(),
+                 QStringLiteral("ssh -L 127.0.0.1:5432:localhost:5432 -o ServerAliveInterval=30 "
+                                "-i ~/.ssh/id_ed25519 -p 22 -N deploy@gateway"));
 
-    void remoteForwardExample()
-    {
-        Tunnel t;
-        t.type = TunnelType::Remote;
-        t.host = "gateway";
-        t.sshPort = "2222";
-        t.bind.clear();
-        t.bindPort = "8080";
-        t.targetPort = "3000";
-        t.compression = true;
-        t.strictHostKey = false;
-        t.keepAlive = "0";
-        t.proxyJump = "jumphost";
-        t.extra = "-4  -A";
-        const QStringList expected = head() + QStringList{"-R",
-                                                          "localhost:8080:localhost:3000",
-                                                          "-C",
-                                                          "-o",
-                                                          "StrictHostKeyChecking=no",
-                                                          "-J",
-                                                          "jumphost",
-                                                          "-4",
-                                                          "-A",
-                                                          "-p",
-                                                          "2222",
-                                                          "gateway"};
-        QCOMPARE(t.sshArguments(), expected);
-        QCOMPARE(t.displayCommand(),
-                 QStringLiteral("ssh -R localhost:8080:localhost:3000 -C -o StrictHostKeyChecking=no "
-                                "-J jumphost -4  -A -p 2222 -N gateway"));
-    }
+        // A keep-alive of 0 adds nothing; the double space in extra yields no empty argument.
+        const Tunnel remote = WorkedExamples::remote();
+        expected = head() + QStringList{"-R",
+                                        "localhost:8080:localhost:3000",
+                                        "-C",
+                                        "-o",
+                                        "StrictHostKeyChecking=no",
+                                        "-J",
+                                        "jumphost",
+                                        "-4",
+                                        "-A",
+                                        "-p",
+                                        "2222",
+                                        "gateway"};
+        QCOMPARE(remote.sshArguments(), expected);
+        QCOMPARE(remote.displayCommand(),
+                 QStringLiteral("ssh -R localhost:8080:localhost:3000 -C -o "
+                                "StrictHostKeyChecking=no -J jumphost -4  -A -p 2222 -N gateway"));
 
-    void socksExampleAndBackup()
-    {
-        Tunnel t;
-        t.type = TunnelType::Socks;
-        t.host = "gateway";
-        t.bind.clear();
-        t.bindPort = "1080";
-        t.keepAlive.clear();
-        const QStringList expected =
-            head() +
-            QStringList{"-D", "localhost:1080", "-o", "StrictHostKeyChecking=accept-new", "-p", "22", "gateway"};
-        QCOMPARE(t.sshArguments(), expected);
-        t.backupHost = "gateway-b";
+        Tunnel socks = WorkedExamples::socks();
+        expected = head() +
+                   QStringList{"-D", "localhost:1080", "-o", "StrictHostKeyChecking=accept-new", "-p", "22", "gateway"};
+        QCOMPARE(socks.sshArguments(), expected);
+        socks.backupHost = "gateway-b";
         QStringList backup = expected;
         backup.last() = "gateway-b";
-        QCOMPARE(t.viaBackup().sshArguments(), backup);
-        QCOMPARE(t.sshArguments(), expected); // the backup fields never reach the primary's list
-
-        t.bindPort.clear();
-        QVERIFY(t.sshArguments().contains("localhost:"));
+        QCOMPARE(socks.viaBackup().sshArguments(), backup);
+        QCOMPARE(socks.sshArguments(), expected); // the backup fields never reach the primary's list
+        socks.bindPort.clear();
+        QVERIFY(socks.sshArguments().contains("localhost:"));
     }
 
     void keepAliveRule_data()

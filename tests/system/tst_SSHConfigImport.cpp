@@ -1,4 +1,5 @@
 #include "support/TempHome.h"
+#include "support/WorkedExamples.h"
 #include "system/SSHConfigImport.h"
 
 #include <QtTest>
@@ -11,14 +12,6 @@ QString loginName()
 {
     const passwd *entry = getpwuid(getuid());
     return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
-}
-
-QStringList ids(const QList<Tunnel> &tunnels)
-{
-    QStringList out;
-    for (const Tunnel &t : tunnels)
-        out << t.id;
-    return out;
 }
 
 } // namespace
@@ -72,8 +65,8 @@ private slots:
                                                                       "  DynamicForward 1081 ignored words\n"
                                                                       "  LocalForward\n"
                                                                       "  LocalForward 8084 db:1 # a comment\n"));
-        QCOMPARE(ids(t), QStringList({"ssh-web-l-8080", "ssh-web-l-8081", "ssh-web-l-8082", "ssh-web-l-8083",
-                                      "ssh-web-r-9001", "ssh-web-socks-1081", "ssh-web-l-8084"}));
+        QCOMPARE(tunnelIds(t), QStringList({"ssh-web-l-8080", "ssh-web-l-8081", "ssh-web-l-8082", "ssh-web-l-8083",
+                                            "ssh-web-r-9001", "ssh-web-socks-1081", "ssh-web-l-8084"}));
         QCOMPARE(t[0].bind, QStringLiteral("[::1]"));
         QCOMPARE(t[0].bindPort, QStringLiteral("8080"));
         QCOMPARE(t[1].bind, QStringLiteral("0.0.0.0"));
@@ -108,7 +101,7 @@ private slots:
                                                                       "Host other\n"
                                                                       "IdentityFile 'k'\n"
                                                                       "LocalForward 4 d:4\n"));
-        QCOMPARE(ids(t), QStringList({"ssh-!bastion-l-2", "ssh-other-l-4", "ssh-other-l-4"}));
+        QCOMPARE(tunnelIds(t), QStringList({"ssh-!bastion-l-2", "ssh-other-l-4", "ssh-other-l-4"}));
         QCOMPARE(t[0].name, QStringLiteral("!bastion"));
         QCOMPARE(t[0].sshPort, QStringLiteral("2222"));
         QCOMPARE(t[0].user, QStringLiteral("second"));
@@ -144,7 +137,7 @@ private slots:
     {
         TempHome home;
         const QString good = home.write("config", "Host a\r\nLocalForward 1 h:1\r\n");
-        QCOMPARE(ids(SSHConfigImport::parseFile(good).value_or(QList<Tunnel>())), QStringList({"ssh-a-l-1"}));
+        QCOMPARE(tunnelIds(SSHConfigImport::parseFile(good).value_or(QList<Tunnel>())), QStringList({"ssh-a-l-1"}));
         QVERIFY(!SSHConfigImport::parseFile(home.path() + "/missing"));
         QVERIFY(!SSHConfigImport::parseFile(home.path()));
         const QString bad = home.write("latin1", "Host caf\xe9\nLocalForward 1 h:1\n");
