@@ -14,7 +14,7 @@ mkdir -p "$XDG_DATA_HOME/Flumewire-Dev" "$XDG_CONFIG_HOME"
 cat >"$XDG_DATA_HOME/Flumewire-Dev/tunnels.json" <<'JSON'
 [{"id":"db-main","name":"Database","type":"L","host":"127.0.0.1","user":"","sshPort":"1","bindPort":"5432",
   "targetPort":"5432","autostart":false,"extra":""},
- {"id":"web","name":"Web","type":"D","host":"127.0.0.1","user":"","sshPort":"1","bindPort":"1080",
+ {"id":"web","name":"Web","type":"SOCKS","host":"127.0.0.1","user":"","sshPort":"1","bindPort":"1080",
   "targetPort":"","autostart":false,"extra":""}]
 JSON
 mkdir -p "$work/files" && touch "$work/files/ssh_config" "$work/files/other"

@@ -57,7 +57,7 @@ for dependency in openssh-client libqt6core6 libqt6widgets6; do
 done
 
 echo "--- lintian"
-lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
 lintian_status=$?
 cat "$work/lintian.log"
 [ $lintian_status -eq 0 ] || fail "lintian reports errors"
