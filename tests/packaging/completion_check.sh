@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Drives the bash completion against the built program with a tunnels file of our own: commands, per-command options,
+# tunnel ids where a command takes them (once for a single id, again and again for a list), file names for import.
+# Usage: completion_check.sh <completion file> <flumewire>
+set -u
+completion=$1
+program=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# A build-tree program is a development build: its tunnels live in Flumewire-Dev.
+export XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
+mkdir -p "$XDG_DATA_HOME/Flumewire-Dev" "$XDG_CONFIG_HOME"
+cat >"$XDG_DATA_HOME/Flumewire-Dev/tunnels.json" <<'JSON'
+[{"id":"db-main","name":"Database","type":"L","host":"127.0.0.1","user":"","sshPort":"1","bindPort":"5432",
+  "targetPort":"5432","autostart":false,"extra":""},
+ {"id":"web","name":"Web","type":"SOCKS","host":"127.0.0.1","user":"","sshPort":"1","bindPort":"1080",
+  "targetPort":"","autostart":false,"extra":""}]
+JSON
+mkdir -p "$work/files" && touch "$work/files/ssh_config" "$work/files/other"
+
+# shellcheck source=/dev/null
+source "$completion"
+failures=0
+# expect "WORDS ON THE LINE" "EXPECTED CANDIDATES" (the last word is the one being completed; "" for a new word)
+expect() {
+    read -r -a COMP_WORDS <<<"$1"
+    [[ $1 == *" " ]] && COMP_WORDS+=("")
+    COMP_WORDS[0]=$program
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    _flumewire
+    local got
+    got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd" " -)
+    if [[ $got != "$2" ]]; then
+        echo "FAIL: completing '$1': got '$got', expected '$2'"
+        failures=$((failures + 1))
+    fi
+}
+
+expect "flumewire u" "up"
+expect "flumewire --v" "--version"
+expect "flumewire up " "db-main web"
+expect "flumewire up db-main " "db-main web"
+expect "flumewire up --" "--verbose"
+expect "flumewire args " "db-main web"
+expect "flumewire args --backup w" "web"
+expect "flumewire args web " ""
+expect "flumewire test d" "db-main"
+expect "flumewire list --" "--json"
+expect "flumewire import --" "--dry-run --json"
+expect "flumewire nonsense " ""
+(cd "$work/files" && expect "flumewire import ssh" "ssh_config")
+
+# Every command of --help is offered at the first word.
+commands=$("$program" --help | sed -n 's/^  \([a-z][a-z-]*\).*/\1/p' | sort | paste -sd" " -)
+COMP_WORDS=("$program" "")
+COMP_CWORD=1
+_flumewire
+offered=$(printf '%s\n' "${COMPREPLY[@]}" | grep -v '^-' | sort | paste -sd" " -)
+[[ -n $commands && $offered == "$commands" ]] || {
+    echo "FAIL: first word offers '$offered', --help lists '$commands'"
+    failures=$((failures + 1))
+}
+
+[ "$failures" -eq 0 ] || exit 1
+echo "bash completion: all cases passed"
