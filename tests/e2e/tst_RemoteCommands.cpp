@@ -260,6 +260,20 @@ private slots:
         QCOMPARE(r.err, notRunning + "\n");
     }
 
+    void trayAppAnswers()
+    {
+        QProcessEnvironment env = environment(m_bus.address());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("FLUMEWIRE_LOG_STDERR", "1");
+        Running tray({}, env);
+        QTRY_VERIFY_WITH_TIMEOUT(tray.err.contains("listening on the session D-Bus"), 20000);
+        QCOMPARE(run({"start", "db"}, env).status, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(tray.err.contains("connected db"), 20000);
+        QCOMPARE(jsonStates(parseObject(run({"status", "--json"}, env).out))["db"], QStringLiteral("connected"));
+        QVERIFY(tray.stop());
+        QCOMPARE(run({"stop", "db"}, env).status, 3);
+    }
+
     void withoutAnInstanceOrABus()
     {
         QProcessEnvironment env = environment(m_bus.address());
