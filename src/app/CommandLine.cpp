@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 
 #include "app/BuildIdentity.h"
+#include "app/BusService.h"
 #include "app/InstanceLock.h"
+#include "app/RemoteCommands.h"
 #include "app/SignalWatcher.h"
 #include "engine/AppState.h"
 #include "model/Store.h"
@@ -39,6 +41,13 @@ QString CommandLine::usage()
         "  import [FILE] [--dry-run] [--json]\n"
         "                                add the forwards of an ssh config (default ~/.ssh/config)\n"
         "  test ID                       log in to the tunnel's server once; exit 0 when it worked\n"
+        "  start ID...                   start tunnels or groups (by id) in the running Flumewire; exit 3 when none\n"
+        "                                runs, 1 when an id is unknown\n"
+        "  stop ID...                    stop tunnels or groups in the running Flumewire\n"
+        "  toggle ID...                  switch tunnels or groups on or off in the running Flumewire\n"
+        "  status [--json] [--follow] [--format waybar]\n"
+        "                                the running Flumewire's tunnels (or the saved ones, idle); --follow prints\n"
+        "                                each change until interrupted; waybar: one JSON object a line\n"
         "  --version                     the name and version\n"
         "  --help                        this text\n");
 }
@@ -103,6 +112,10 @@ int CommandLine::run()
         return test();
     if (command == QLatin1String("up"))
         return up();
+    if (command == QLatin1String("start") || command == QLatin1String("stop") || command == QLatin1String("toggle"))
+        return RemoteCommands(m_out, m_err, m_identity.isDevBuild()).act(command, m_args);
+    if (command == QLatin1String("status"))
+        return RemoteCommands(m_out, m_err, m_identity.isDevBuild()).status(m_args);
     return fail(QStringLiteral("unknown command %1 (see flumewire --help)").arg(command));
 }
 
@@ -266,6 +279,9 @@ int CommandLine::up()
     options.dev = dev;
     options.autostart = ids.isEmpty();
     AppState state(std::move(options));
+    // start/stop/status from other terminals reach this engine over the session D-Bus, when there is one.
+    BusService bus(state, dev);
+    bus.publish();
 
     // One line per change of a tunnel's status or reason.
     QHash<QString, QPair<TunnelStatus, std::optional<QString>>> shown;

@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/BuildIdentity.h"
+#include "app/BusService.h"
 #include "app/InstanceLock.h"
 #include "app/SignalWatcher.h"
 #include "engine/AppState.h"
@@ -40,6 +41,9 @@ int runTrayApp(int argc, char **argv, const QString &sshProgram)
     parts.displayName = identity.appDisplayName();
     AppDelegate delegate(std::move(parts));
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    // start/stop/status from a terminal, a shortcut or a status bar reach the tunnels over the session D-Bus.
+    BusService bus(delegate.state(), identity.isDevBuild());
+    bus.publish();
     // Logging out or `kill` ends the app like Quit does: children stopped, a switched system proxy put back.
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);

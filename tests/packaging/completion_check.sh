@@ -49,6 +49,9 @@ expect "flumewire test d" "db-main"
 expect "flumewire list --" "--json"
 expect "flumewire import --" "--dry-run --json"
 expect "flumewire nonsense " ""
+expect "flumewire st" "start status stop"
+expect "flumewire toggle db-main " "db-main web"
+expect "flumewire status --f" "--follow --format"
 (cd "$work/files" && expect "flumewire import ssh" "ssh_config")
 
 # Every command of --help is offered at the first word.
