@@ -90,7 +90,9 @@ int main(int argc, char **argv)
         QTest::mouseClick(empty.sheet->typeSelector(), Qt::LeftButton);
         empty.sheet->shownField(QStringLiteral("SSH server host"))->clear();
         emit empty.sheet->shownField(QStringLiteral("SSH server host"))->textEdited(QString());
+        empty.sheet->typeSelector()->thumbAnimator()->finish();
         empty.sheet->shownField(QStringLiteral("Name"))->setFocus(Qt::TabFocusReason);
+        empty.sheet->shownField(QStringLiteral("Name"))->focusAnimator()->finish();
         empty.save(folder, QStringLiteral("editor-empty-focused-%1").arg(v));
 
         Card tested(dark, TunnelType::Local);
