@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "engine/AppState.h"
+#include "ssh/SSHManager.h"
 #include "ssh/SSHRunning.h"
 #include "system/SystemProxying.h"
 
@@ -23,6 +24,11 @@ AppDelegate::AppDelegate(Parts parts, QObject *parent)
     Clock &clock = *m_clock;
     m_coordinator =
         std::make_unique<Coordinator>(*m_state, clock, parts.dev, parts.displayName, std::move(parts.views));
+    m_coordinator->connectionTest = [program = parts.sshProgram](const Tunnel &tunnel,
+                                                                 std::function<void(bool, const QString &)> done) {
+        SSHManager::test(
+            tunnel, [done](bool ok, const QString &message) { done(ok, message); }, program);
+    };
     if (QCoreApplication::instance())
         connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
 }

@@ -21,6 +21,8 @@ public:
         bool dev = true;
         QString displayName;
         CoordinatorViews views;
+        // The ssh client the editor's connection test runs.
+        QString sshProgram = QStringLiteral("/usr/bin/ssh");
         // Extra settings for the state (tests hand in tunnels and writers); the runner, proxy and clock above win.
         std::function<void(AppStateOptions &)> configure;
     };

@@ -3,7 +3,9 @@
 #include "ui/theme/FWTheme.h"
 
 #include <QBoxLayout>
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -46,6 +48,22 @@ void CardWindow::paintEvent(QPaintEvent *)
     QPainterPath edge;
     edge.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
     painter.strokePath(edge, QPen(theme.hairline(0.1), 1));
+}
+
+void CardWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Keys no control inside took arrive here; a text field leaves Escape alone.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CardWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    emit closed();
 }
 
 void CardWindow::mousePressEvent(QMouseEvent *event)

@@ -4,10 +4,13 @@
 #include "app/PopoverWindow.h"
 #include "engine/AppState.h"
 #include "log/Log.h"
+#include "model/UserDefaults.h"
+#include "ssh/SSHManager.h"
 #include "ui/controls/FWLabel.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/theme/SystemColorScheme.h"
 #include "ui/views/LogView.h"
+#include "ui/views/PlainIconButton.h"
 #include "ui/views/PopoverView.h"
 
 #include <QApplication>
@@ -17,39 +20,20 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
-namespace {
-
-QWidget *placeholder(const QString &title, int width, int height)
-{
-    auto widget = new QWidget;
-    widget->setMinimumSize(width, height);
-    auto layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(20, 18, 20, 18);
-    layout->addWidget(new FWLabel(title, FWTheme::font(13.5, QFont::DemiBold), FWTheme::Role::Text));
-    layout->addStretch(1);
-    return widget;
-}
-
-CoordinatorViews withDefaults(CoordinatorViews views)
-{
-    if (!views.preferences)
-        views.preferences = [] { return placeholder(QStringLiteral("Preferences"), 720, 300); };
-    if (!views.editor)
-        views.editor = [](const std::optional<QString> &id) {
-            return placeholder(id ? QStringLiteral("Edit Tunnel") : QStringLiteral("New Tunnel"), 540, 300);
-        };
-    return views;
-}
-
-} // namespace
-
 Coordinator::Coordinator(AppState &state, Clock &clock, bool dev, const QString &displayName, CoordinatorViews views,
                          QObject *parent)
     : QObject(parent), m_state(state), m_clock(clock), m_dev(dev), m_displayName(displayName),
-      m_views(withDefaults(std::move(views))), m_connectingFills{FlumeMark::Fill::Body, FlumeMark::Fill::Full,
-                                                                 FlumeMark::Fill::Body, FlumeMark::Fill::Outline}
+      m_views(std::move(views)), m_connectingFills{FlumeMark::Fill::Body, FlumeMark::Fill::Full, FlumeMark::Fill::Body,
+                                                   FlumeMark::Fill::Outline}
 {
     terminate = [] { QCoreApplication::quit(); };
+    connectionTest = [](const Tunnel &tunnel, std::function<void(bool, const QString &)> done) {
+        SSHManager::test(tunnel, [done](bool ok, const QString &message) { done(ok, message); });
+    };
+    if (!m_views.preferences)
+        m_views.preferences = [this] { return makePreferencesPlaceholder(); };
+    if (!m_views.editor)
+        m_views.editor = [this](const std::optional<QString> &id) { return makeEditor(id); };
     if (!m_views.popover)
         m_views.popover = [this] { return new PopoverView(m_state, viewActions(), m_displayName); };
     if (!m_views.log)
@@ -83,10 +67,15 @@ ViewActions Coordinator::viewActions()
     actions.closePopover = call(&Coordinator::closePopover);
     actions.editTunnel = callWithId(&Coordinator::editTunnel);
     actions.viewLog = callWithId(&Coordinator::viewLog);
-    actions.closeLog = [self] {
-        if (self && self->card(Slot::Log))
-            self->card(Slot::Log)->close();
+    auto closer = [self](Slot slot) {
+        return [self, slot] {
+            if (self)
+                self->closeCard(slot);
+        };
     };
+    actions.closeLog = closer(Slot::Log);
+    actions.closeEditor = closer(Slot::Editor);
+    actions.closePreferences = closer(Slot::Preferences);
     return actions;
 }
 
@@ -242,16 +231,73 @@ CardWindow *Coordinator::card(Slot which) const
     return const_cast<Coordinator *>(this)->slot(which).data();
 }
 
+void Coordinator::closeCard(Slot which)
+{
+    if (CardWindow *window = card(which))
+        window->close();
+}
+
+QWidget *Coordinator::makeEditor(const std::optional<QString> &editingId)
+{
+    // The defaults for new tunnels are read afresh at every opening.
+    const UserDefaults defaults(UserDefaults::defaultPath(m_dev));
+    TunnelForm form = TunnelForm::fresh(defaults);
+    if (editingId) {
+        if (const Tunnel *tunnel = m_state.tunnel(*editingId))
+            form = TunnelForm::from(*tunnel, defaults);
+    }
+    QPointer<Coordinator> self(this);
+    auto test = [self](const Tunnel &tunnel, std::function<void(bool, const QString &)> done) {
+        if (self && self->connectionTest)
+            self->connectionTest(tunnel, std::move(done));
+    };
+    return new EditorSheet(m_state, viewActions(), m_clock, test, form, editingId);
+}
+
+QWidget *Coordinator::makePreferencesPlaceholder()
+{
+    auto widget = new QWidget;
+    widget->setMinimumSize(720, 300);
+    auto layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(20, 18, 20, 18);
+    auto header = new QHBoxLayout;
+    header->setSpacing(10);
+    auto close = new PlainIconButton(QStringLiteral("x"), 14, QFont::Normal, FWTheme::Role::Text, {26, 26}, widget);
+    close->setCircle(true);
+    close->setAccessibleName(QStringLiteral("Close"));
+    const ViewActions actions = viewActions();
+    connect(close, &QAbstractButton::clicked, widget, [actions] { actions.closePreferences(); });
+    header->addWidget(close);
+    header->addWidget(
+        new FWLabel(QStringLiteral("Preferences"), FWTheme::font(13.5, QFont::DemiBold), FWTheme::Role::Text));
+    header->addStretch(1);
+    layout->addLayout(header);
+    layout->addStretch(1);
+    return widget;
+}
+
 void Coordinator::presentCard(Slot which, bool floating, int width, QWidget *view)
 {
     QPointer<CardWindow> &held = slot(which);
-    if (held) {
-        held->close();
-        held->deleteLater();
+    if (CardWindow *old = held.data()) {
+        // The replaced card goes without reporting its close: its edits are dropped with it.
+        held = nullptr;
+        old->disconnect(this);
+        old->close();
+        old->deleteLater();
     }
     auto window = new CardWindow(width, floating);
     window->setContent(wrap(view));
     held = window;
+    if (which == Slot::Editor) {
+        // A closed editor keeps nothing: the next opening starts from the form it is given.
+        connect(window, &CardWindow::closed, this, [this, window] {
+            if (m_editorWindow == window) {
+                m_editorWindow = nullptr;
+                window->deleteLater();
+            }
+        });
+    }
     window->show();
     window->raise();
     window->activateWindow();

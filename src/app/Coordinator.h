@@ -2,6 +2,7 @@
 
 #include "engine/Clock.h"
 #include "ui/brand/FlumeMark.h"
+#include "ui/views/EditorSheet.h"
 #include "ui/views/ViewActions.h"
 
 #include <QImage>
@@ -17,8 +18,8 @@ class PopoverWindow;
 class QSystemTrayIcon;
 class QWidget;
 
-// The views the coordinator hosts. Each makes a fresh widget; by default the popover and the log are the real views
-// and the preferences and the editor are placeholders naming the card.
+// The views the coordinator hosts. Each makes a fresh widget; by default the popover, the editor and the log are the
+// real views and the preferences a placeholder naming the card.
 struct CoordinatorViews {
     std::function<QWidget *()> popover;
     std::function<QWidget *()> preferences;
@@ -49,6 +50,8 @@ public:
 
     // What ends the application after quit() (tests replace it).
     std::function<void()> terminate;
+    // The editor's one-shot login test; by default SSHManager::test with the system's ssh.
+    EditorSheet::ConnectionTest connectionTest;
 
     // Observable for tests and for the fallback window.
     bool hasStatusItem() const { return m_statusItem != nullptr; }
@@ -80,6 +83,9 @@ private:
     // What the views may ask of the coordinator; safe to call after it is gone.
     ViewActions viewActions();
     void closePopover();
+    void closeCard(Slot slot);
+    QWidget *makeEditor(const std::optional<QString> &editingId);
+    QWidget *makePreferencesPlaceholder();
     void presentCard(Slot slot, bool floating, int width, QWidget *view);
     FWRoot *wrap(QWidget *view);
     QPointer<CardWindow> &slot(Slot slot);

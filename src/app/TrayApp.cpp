@@ -32,6 +32,7 @@ int runTrayApp(int argc, char **argv, const QString &sshProgram)
 
     AppDelegate::Parts parts;
     parts.runner = std::make_unique<SSHManager>(sshProgram);
+    parts.sshProgram = sshProgram;
     // A system proxy left switched by a run that ended without restoring it is put back first.
     auto proxy = std::make_unique<SystemProxy>(Store::folder(identity.isDevBuild()));
     proxy->recoverAfterCrash();

@@ -6,8 +6,13 @@
 #include "support/LogCapture.h"
 #include "support/Shots.h"
 #include "support/TempHome.h"
+#include "ui/controls/Disclosure.h"
+#include "ui/controls/FWButton.h"
+#include "ui/controls/FWTextField.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/theme/SystemColorScheme.h"
+#include "ui/views/EditorSheet.h"
+#include "ui/views/PlainIconButton.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -204,6 +209,61 @@ private slots:
         Shots::save(c.card(Slot::Log), "card-log-placeholder-dark");
         shell.state().setAppearance(Appearance::Light);
         QVERIFY(!dark(Slot::Editor));
+    }
+
+    void cardsCloseWithTheirButtonAndEscapeAndTheEditorKeepsNothing()
+    {
+        using Slot = Coordinator::Slot;
+        TempHome home;
+        Shell shell;
+        Coordinator &c = shell.coordinator();
+        auto editor = [&] { return c.card(Slot::Editor)->findChild<EditorSheet *>(); };
+
+        c.editTunnel("b");
+        QCOMPARE(editor()->title(), QStringLiteral("Edit Tunnel"));
+        QCOMPARE(editor()->editingId(), std::optional<QString>("b"));
+        QCOMPARE(editor()->form().name, QStringLiteral("Tunnel b"));
+        // Escape in a text field closes the card too; the unsaved edit is gone with it.
+        FWTextField *name = editor()->shownField("Name");
+        QTest::keyClicks(name, " renamed");
+        QTest::keyClick(name, Qt::Key_Escape);
+        QVERIFY(!c.card(Slot::Editor));
+        QCOMPARE(shell.state().tunnel("b")->name, QStringLiteral("Tunnel b"));
+        c.editTunnel("b");
+        QCOMPARE(editor()->form().name, QStringLiteral("Tunnel b"));
+        QVERIFY(!editor()->advanced()->isOpen());
+
+        // The close button; a new tunnel's editor starts from a fresh form.
+        QTest::mouseClick(editor()->closeButton(), Qt::LeftButton);
+        QVERIFY(!c.card(Slot::Editor));
+        c.newTunnel();
+        QCOMPARE(editor()->title(), QStringLiteral("New Tunnel"));
+        QCOMPARE(editor()->form(), TunnelForm());
+        QTest::keyClicks(editor()->shownField("SSH server host"), "fresh.example");
+        QTest::mouseClick(editor()->saveButton(), Qt::LeftButton);
+        QVERIFY(!c.card(Slot::Editor));
+        QCOMPARE(shell.state().tunnels().size(), 4);
+
+        // The log and the preferences close the same two ways.
+        for (Slot slot : {Slot::Log, Slot::Preferences}) {
+            for (bool escape : {true, false}) {
+                slot == Slot::Log ? c.viewLog("a") : c.openPreferences();
+                CardWindow *card = c.card(slot);
+                QVERIFY(card->isVisible());
+                if (escape) {
+                    QTest::keyClick(card, Qt::Key_Escape);
+                } else {
+                    PlainIconButton *close = nullptr;
+                    for (auto button : card->findChildren<PlainIconButton *>())
+                        if (button->iconName() == QLatin1String("x"))
+                            close = button;
+                    QVERIFY(close);
+                    QCOMPARE(close->accessibleName(), QStringLiteral("Close"));
+                    QTest::mouseClick(close, Qt::LeftButton);
+                }
+                QVERIFY(!card->isVisible());
+            }
+        }
     }
 
     void noTrayOpensAWindowAndPopoverStaysOnScreen()

@@ -100,7 +100,7 @@ private slots:
     {
         WarpToggle toggle(false);
         QList<bool> reported;
-        toggle.onChange = [&](bool value) { reported.append(value); };
+        connect(&toggle, &WarpToggle::changed, this, [&](bool value) { reported.append(value); });
         toggle.show();
 
         QTest::mouseClick(&toggle, Qt::LeftButton, {}, QPoint(20, 12));
@@ -210,7 +210,7 @@ private slots:
     {
         FWCheck check(false);
         int actions = 0;
-        check.action = [&] { ++actions; };
+        connect(&check, &QAbstractButton::clicked, this, [&] { ++actions; });
         check.show();
         QTest::mouseClick(&check, Qt::LeftButton, {}, QPoint(9, 9));
         QCOMPARE(actions, 1);
@@ -334,7 +334,7 @@ private slots:
                 }
                 sheet.show();
                 for (WarpToggle *toggle : squash) {
-                    toggle->onChange = [toggle](bool on) { toggle->setOn(on); };
+                    connect(toggle, &WarpToggle::changed, toggle, &WarpToggle::setOn);
                     toggle->click();
                     toggle->knobAnimator()->setCurrentTime(120);
                     toggle->squashAnimator()->finish();

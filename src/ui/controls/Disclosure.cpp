@@ -1,9 +1,11 @@
 #include "ui/controls/Disclosure.h"
 
 #include "ui/controls/FWLabel.h"
+#include "ui/controls/FocusRing.h"
 #include "ui/controls/Icon.h"
 
 #include <QBoxLayout>
+#include <QPainter>
 
 namespace {
 // The whole line is the hit area.
@@ -12,7 +14,13 @@ public:
     using QAbstractButton::QAbstractButton;
 
 protected:
-    void paintEvent(QPaintEvent *) override {}
+    void paintEvent(QPaintEvent *) override
+    {
+        if (!showsFocusRing(this))
+            return;
+        QPainter painter(this);
+        paintFocusRing(painter, QRectF(rect()), 6, FWTheme::of(this));
+    }
     bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
     QSize sizeHint() const override { return layout() ? layout()->sizeHint() : QSize(); }
 };
@@ -32,6 +40,8 @@ Disclosure::Disclosure(const QString &label, QWidget *content, bool open, QWidge
     line->addWidget(new FWLabel(label, FWTheme::font(12.5, QFont::DemiBold), FWTheme::Role::Text));
     line->addStretch(1);
     header->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    header->setFocusPolicy(Qt::TabFocus);
+    header->setAccessibleName(label);
 
     m_turn = new Animator(FWTheme::easeOut(200), m_chevron, open ? 1 : 0);
     connect(m_turn, &QVariantAnimation::valueChanged, this, [this] { m_chevron->setRotation(90 * m_turn->value()); });

@@ -1,5 +1,6 @@
 #include "ui/controls/FWButton.h"
 
+#include "ui/controls/FocusRing.h"
 #include "ui/controls/Icon.h"
 
 #include <QEnterEvent>
@@ -77,6 +78,10 @@ void FWButton::paintEvent(QPaintEvent *)
     QPainter target(this);
     target.setOpacity(isEnabled() ? 1.0 : 0.4);
     target.drawImage(QPointF(0, 0), layer);
+    if (showsFocusRing(this)) {
+        target.setOpacity(1);
+        paintFocusRing(target, QRectF(rect()).adjusted(0, 0, 0, -1), FWButtonStyle::radius, FWTheme::of(this));
+    }
 }
 
 void FWButton::paintLayer(QImage &layer) const

@@ -1,5 +1,6 @@
 #include "ui/controls/FWCheck.h"
 
+#include "ui/controls/FocusRing.h"
 #include "ui/controls/Icon.h"
 #include "ui/theme/FWTheme.h"
 
@@ -10,10 +11,7 @@ FWCheck::FWCheck(bool on, QWidget *parent) : QAbstractButton(parent), m_on(on)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(sizeHint());
-    connect(this, &QAbstractButton::clicked, this, [this] {
-        if (action)
-            action();
-    });
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void FWCheck::setOn(bool on)
@@ -38,4 +36,6 @@ void FWCheck::paintEvent(QPaintEvent *)
         inside.addRoundedRect(box().adjusted(0.75, 0.75, -0.75, -0.75), 4.25, 4.25);
         painter.strokePath(inside, QPen(theme.tint(0.13, 0.13), 1.5));
     }
+    if (showsFocusRing(this))
+        paintFocusRing(painter, box(), 5, theme);
 }

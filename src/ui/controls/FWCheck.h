@@ -1,10 +1,9 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <functional>
 
 // A 19 × 19 check box: a field-filled square with an inside stroke when off, an accent square with a white check
-// when on. A click calls `action`; the owner flips `on`.
+// when on. A click (or Space) emits clicked(); the owner flips `on`.
 class FWCheck : public QAbstractButton {
     Q_OBJECT
 public:
@@ -12,7 +11,6 @@ public:
 
     bool on() const { return m_on; }
     void setOn(bool on);
-    std::function<void()> action;
 
     // The box, shared by painting and hit-testing.
     QRectF box() const { return {0, 0, 19, 19}; }

@@ -15,8 +15,11 @@ Field::Field(const QString &label, QWidget *content, const std::optional<QString
     labelColumn->setContentsMargins(0, top ? 7 : 0, 0, 0);
     auto caption = new FWLabel(label, FWTheme::font(12, QFont::Medium), FWTheme::Role::Text2);
     caption->setFixedWidth(126);
+    // Centred on the control beside it, or at the top of a tall one.
+    if (!top)
+        labelColumn->addStretch(1);
     labelColumn->addWidget(caption);
-    labelColumn->addStretch(top ? 1 : 0);
+    labelColumn->addStretch(1);
     row->addLayout(labelColumn);
     auto contentColumn = new QVBoxLayout;
     contentColumn->setSpacing(4);
@@ -28,6 +31,4 @@ Field::Field(const QString &label, QWidget *content, const std::optional<QString
         contentColumn->addWidget(hintLabel);
     }
     row->addLayout(contentColumn, 1);
-    if (!top)
-        row->setAlignment(labelColumn, Qt::AlignVCenter);
 }

@@ -28,10 +28,8 @@ OptRow::OptRow(const QString &label, const std::optional<QString> &hint, bool ch
     }
     row->addLayout(column, 1);
     row->addWidget(m_toggle, 0, Qt::AlignVCenter);
-    m_toggle->onChange = [this](bool value) {
-        if (onChange)
-            onChange(value);
-    };
+    m_toggle->setAccessibleName(label);
+    connect(m_toggle, &WarpToggle::changed, this, &OptRow::toggled);
 }
 
 void OptRow::setChecked(bool checked)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class FWLabel;
@@ -17,7 +16,10 @@ public:
     void setChecked(bool checked);
     bool checked() const;
     WarpToggle *toggle() const { return m_toggle; }
-    std::function<void(bool)> onChange;
+
+signals:
+    // The switch asked for this value; the owner stores it and calls setChecked.
+    void toggled(bool checked);
 
 private:
     WarpToggle *m_toggle = nullptr;

@@ -1,5 +1,8 @@
 #include "ui/controls/Segmented.h"
 
+#include "ui/controls/FocusRing.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -28,6 +31,7 @@ Segmented::Segmented(const QList<Option> &options, const QString &selection, boo
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(fullWidth ? QSizePolicy::Expanding : QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -133,6 +137,17 @@ void Segmented::mouseReleaseEvent(QMouseEvent *event)
     m_pressed = -1;
 }
 
+void Segmented::keyPressEvent(QKeyEvent *event)
+{
+    const int step = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
+    const int index = indexOf(m_selection) + step;
+    if (step == 0 || index < 0 || index >= m_options.size()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    setSelection(m_options[index].value);
+}
+
 void Segmented::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -169,4 +184,6 @@ void Segmented::paintEvent(QPaintEvent *)
         painter.setPen(m_options[i].value == m_selection ? theme.text() : theme.text2());
         painter.drawText(rects[i], Qt::AlignCenter, m_options[i].label);
     }
+    if (showsFocusRing(this))
+        paintFocusRing(painter, QRectF(rect()), 8, theme);
 }

@@ -6,7 +6,8 @@
 #include <optional>
 
 // A segmented picker: options side by side on a track, the selected one on a thumb that slides when the
-// selection changes; hovering an unselected option shades it.
+// selection changes; hovering an unselected option shades it. With the keyboard, Left and Right pick the
+// neighbouring option.
 class Segmented : public QWidget {
     Q_OBJECT
 public:
@@ -40,6 +41,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     int indexOf(const QString &value) const;

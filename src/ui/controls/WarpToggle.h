@@ -4,10 +4,9 @@
 #include "ui/controls/Animator.h"
 
 #include <QAbstractButton>
-#include <functional>
 
-// The capsule switch of every on/off setting and of each tunnel. A tap reports the negation of isOn through
-// onChange and never changes isOn itself; turning on squashes the knob for 0.46 s.
+// The capsule switch of every on/off setting and of each tunnel. A tap (or Space while it has the keyboard) reports
+// the negation of isOn through changed() and never changes isOn itself; turning on squashes the knob for 0.46 s.
 class WarpToggle : public QAbstractButton {
     Q_OBJECT
 public:
@@ -20,8 +19,6 @@ public:
     void setStatus(TunnelStatus status);
     bool isSmall() const { return m_small; }
     bool warp() const { return m_warp; }
-
-    std::function<void(bool)> onChange;
 
     struct Geometry {
         QRectF track;
@@ -36,6 +33,10 @@ public:
     Animator *warpHold() const { return m_hold; }
 
     QSize sizeHint() const override;
+
+signals:
+    // The user asked for this new value; the owner decides and calls setOn.
+    void changed(bool on);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

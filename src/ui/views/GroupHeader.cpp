@@ -40,7 +40,7 @@ GroupHeader::GroupHeader(AppState &state, const TunnelGroup &group, bool collaps
     line->addWidget(m_menuButton, 0, Qt::AlignVCenter);
     const GroupToggleState initial = state.groupState(group.id);
     m_switch = new WarpToggle(initial != GroupToggleState::None, toggleStatusFor(initial), true, this);
-    m_switch->onChange = [this](bool) { m_state.toggleGroup(m_group.id); };
+    connect(m_switch, &WarpToggle::changed, this, [this] { m_state.toggleGroup(m_group.id); });
     line->addWidget(m_switch, 0, Qt::AlignVCenter);
     refresh();
 }

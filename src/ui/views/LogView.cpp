@@ -48,6 +48,7 @@ LogView::LogView(AppState &state, ViewActions actions, const QString &tunnelId, 
     header->addWidget(m_title, 1, Qt::AlignVCenter);
     m_close = new PlainIconButton(QStringLiteral("x"), 14, QFont::Normal, FWTheme::Role::Text, {26, 26}, this);
     m_close->setCircle(true);
+    m_close->setAccessibleName(QStringLiteral("Close"));
     connect(m_close, &QAbstractButton::clicked, this, [this] {
         if (m_actions.closeLog)
             m_actions.closeLog();

@@ -139,7 +139,7 @@ TunnelRow::TunnelRow(AppState &state, const ViewActions &actions, const QString 
     line->addSpacing(11);
 
     m_toggle = new WarpToggle(isOn(m_tunnel.status), m_tunnel.status, false, this);
-    m_toggle->onChange = [this](bool) { m_state.toggle(m_tunnel.id); };
+    connect(m_toggle, &WarpToggle::changed, this, [this] { m_state.toggle(m_tunnel.id); });
     line->addWidget(m_toggle, 0, Qt::AlignVCenter);
 
     m_trailingBox->setVisible(false);

@@ -15,8 +15,10 @@ struct ViewActions {
     std::function<void(const QString &id)> viewLog;
     // Closes the popover when it is shown.
     std::function<void()> closePopover;
-    // Closes the log window.
+    // Close the log, editor and preferences cards.
     std::function<void()> closeLog;
+    std::function<void()> closeEditor;
+    std::function<void()> closePreferences;
     // Opens an address with the desktop's default handler; empty means QDesktopServices::openUrl.
     std::function<void(const QUrl &url)> openUrl;
 };
