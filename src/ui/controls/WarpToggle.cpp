@@ -1,5 +1,7 @@
 #include "ui/controls/WarpToggle.h"
 
+#include "ui/controls/FocusRing.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -19,6 +21,7 @@ WarpToggle::WarpToggle(bool isOn, TunnelStatus status, bool small, QWidget *pare
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(sizeHint());
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QAbstractButton::clicked, this, &WarpToggle::tapped);
     connect(m_hold, &QAbstractAnimation::finished, this, [this] { setWarp(false); });
 }
@@ -117,4 +120,6 @@ void WarpToggle::paintEvent(QPaintEvent *)
     painter.drawEllipse(g.knob.translated(0, 0.5));
     painter.setBrush(Qt::white);
     painter.drawEllipse(g.knob);
+    if (showsFocusRing(this))
+        paintFocusRing(painter, g.track, r, theme);
 }
