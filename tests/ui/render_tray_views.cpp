@@ -45,8 +45,11 @@ void popover(bool dark)
     root.activateWindow();
     QApplication::processEvents();
     view->row("socks")->toggle()->setFocus(Qt::TabFocusReason);
+    root.setAttribute(Qt::WA_KeyboardFocusChange); // as Tab leaves it
     view->row("web")->setHovered(true);
+    view->row("web")->hoverAnimator()->finish();
     QApplication::processEvents();
+
     Shots::save(&root, "tray-popover-keyboard-" + Shots::theme(dark), QColor(128, 128, 132));
 }
 
