@@ -150,7 +150,9 @@ void Coordinator::install()
         auto window = new PopoverWindow(wrap(m_views.popover()), true);
         window->setWindowTitle(m_displayName);
         window->setWindowIcon(QIcon(QPixmap::fromImage(m_image)));
-        connect(window, &PopoverWindow::closed, this, &Coordinator::quit);
+        // Queued: quitting closes every window first, and one still inside its own close refuses, which would
+        // cancel the quit.
+        connect(window, &PopoverWindow::closed, this, &Coordinator::quit, Qt::QueuedConnection);
         window->show();
         m_fallback = window;
     }
