@@ -105,9 +105,9 @@ start_app() {
     app_pid=$!
     pids+=($app_pid)
 }
-# Waits up to ten seconds for the application to end; fails when it does not, or ends with an error status.
+# Waits up to twenty seconds for the application to end; fails when it does not, or ends with an error status.
 expect_exit() {
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 200); do
         kill -0 "$app_pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -215,7 +215,12 @@ pgrep -f "$stand_in" >/dev/null || fail "the autostart tunnel's ssh never starte
 sleep 0.5
 shot "$work/window.png"
 cp "$work/window.png" "$out/tray-fallback-window.png"
-"$close_window" "$window"
+# A loaded machine may map the window before it listens for the close request: ask again until it answers.
+for _ in $(seq 1 10); do
+    "$close_window" "$window"
+    sleep 1
+    grep -q "quit requested" "$work/app.log" && break
+done
 expect_exit "closing the window"
 echo "no tray: the window showed; closing it ended the application with no ssh left"
 exit 0
