@@ -1,5 +1,6 @@
 #include "app/CardWindow.h"
 
+#include "app/WindowShape.h"
 #include "ui/theme/FWTheme.h"
 
 #include <QBoxLayout>
@@ -35,6 +36,12 @@ void CardWindow::setContent(QWidget *content)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+void CardWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    WindowShape::fitRoundedMask(this, radius);
 }
 
 void CardWindow::paintEvent(QPaintEvent *)

@@ -2,6 +2,7 @@
 #include "app/CardWindow.h"
 #include "app/MenuBarImage.h"
 #include "app/PopoverWindow.h"
+#include "app/TrayMenu.h"
 #include "engine/AppState.h"
 #include "log/Log.h"
 #include "model/UserDefaults.h"
@@ -98,6 +99,7 @@ Coordinator::~Coordinator()
     delete m_fallback.data();
     delete m_popover;
     delete m_statusItem;
+    delete m_trayMenu;
 }
 
 FWRoot *Coordinator::wrap(QWidget *view)
@@ -114,6 +116,15 @@ void Coordinator::install()
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             togglePopover();
     });
+    m_trayMenu = new TrayMenu;
+    connect(m_trayMenu->openAction(), &QAction::triggered, this, &Coordinator::openPopover);
+    connect(m_trayMenu->newTunnelAction(), &QAction::triggered, this, &Coordinator::newTunnel);
+    connect(m_trayMenu->preferencesAction(), &QAction::triggered, this, &Coordinator::openPreferences);
+    connect(m_trayMenu->quitAction(), &QAction::triggered, this, &Coordinator::quit);
+    // The menu lives outside every themed window: it takes the theme in force each time it opens.
+    connect(m_trayMenu, &QMenu::aboutToShow, this,
+            [this] { m_trayMenu->setPalette(FWRoot::paletteFor(FWTheme(FWRoot::isDark(m_state.appearance())))); });
+    m_statusItem->setContextMenu(m_trayMenu);
     auto refresh = [this] { refreshStatusItem(); };
     connect(&m_state, &AppState::tunnelsChanged, this, refresh, Qt::QueuedConnection);
     connect(&m_state, &AppState::tunnelChanged, this, refresh, Qt::QueuedConnection);
@@ -128,6 +139,9 @@ void Coordinator::install()
         auto window = new PopoverWindow(wrap(m_views.popover()), true);
         window->setWindowTitle(m_displayName);
         window->setWindowIcon(QIcon(QPixmap::fromImage(m_image)));
+        // Queued: quitting closes every window first, and one still inside its own close refuses, which would
+        // cancel the quit.
+        connect(window, &PopoverWindow::closed, this, &Coordinator::quit, Qt::QueuedConnection);
         window->show();
         m_fallback = window;
     }
@@ -138,8 +152,10 @@ void Coordinator::install()
 
 QString Coordinator::statusToolTip() const
 {
-    // A tray item here has no title beside its icon, so the count of several tunnels goes into the tool tip.
-    return m_displayName + m_title;
+    // A tray item here has no title beside its icon, so the count of several tunnels goes into the tool tip (and
+    // onto the icon as a badge).
+    const int count = m_title.trimmed().toInt();
+    return count ? QStringLiteral("%1 — %2 connected").arg(m_displayName).arg(count) : m_displayName;
 }
 
 void Coordinator::refreshStatusItem()
@@ -149,6 +165,7 @@ void Coordinator::refreshStatusItem()
     const GlyphVariant variant = m_state.glyphVariant();
     m_title = variant == GlyphVariant::Several ? QStringLiteral(" %1").arg(m_state.activeCount()) : QString();
     m_statusItem->setToolTip(statusToolTip());
+    m_trayMenu->setConnectedCount(m_state.activeCount());
     if (variant == GlyphVariant::Connecting) {
         startConnectingAnimation();
         return;
@@ -184,7 +201,17 @@ void Coordinator::renderConnectingFrame()
 
 void Coordinator::setImage(FlumeMark::Fill fill)
 {
-    const MenuBarImage picture = menuBarImage(fill, iconSize, m_dev, templateInk());
+    // Trays other than the macOS menu bar show the picture as drawn on a panel whose colour the application cannot
+    // know: a rim in the opposite colour keeps the glyph readable on either, and the count of several connected
+    // tunnels (the title beside the icon on macOS) becomes a badge.
+    MenuBarExtras extras;
+    if (QGuiApplication::platformName() != QLatin1String("cocoa")) {
+        const QColor ink = templateInk();
+        extras.edge = ink.lightness() < 128 ? QColor(Qt::white) : QColor(Qt::black);
+        extras.edge.setAlphaF(0.85);
+        extras.badge = m_title.trimmed().toInt();
+    }
+    const MenuBarImage picture = menuBarImage(fill, iconSize, m_dev, templateInk(), extras);
     m_image = picture.image;
     m_imageIsTemplate = picture.isTemplate;
     m_shownFill = fill;
@@ -203,6 +230,20 @@ void Coordinator::togglePopover()
         m_popover->close();
         return;
     }
+    m_popover->adjustSize();
+    m_popover->showAt(m_statusItem->geometry());
+}
+
+void Coordinator::openPopover()
+{
+    if (m_fallback) {
+        m_fallback->show();
+        m_fallback->raise();
+        m_fallback->activateWindow();
+        return;
+    }
+    if (!m_statusItem || m_popover->isVisible())
+        return;
     m_popover->adjustSize();
     m_popover->showAt(m_statusItem->geometry());
 }

@@ -16,6 +16,7 @@ class CardWindow;
 class FWRoot;
 class PopoverWindow;
 class QSystemTrayIcon;
+class TrayMenu;
 class QWidget;
 
 // The views the coordinator hosts. Each makes a fresh widget; by default the popover, the editor and the log are the
@@ -67,8 +68,11 @@ public:
     FlumeMark::Fill shownFill() const { return m_shownFill; }
     PopoverWindow *popover() const { return m_popover; }
     CardWindow *card(Slot slot) const;
-    // The window opened instead of the tray item when the desktop has no tray.
+    // The window opened instead of the tray item when the desktop has no tray. Closing it quits: without a tray
+    // nothing else would be left to reach the running tunnels.
     QWidget *fallbackWindow() const { return m_fallback; }
+    // The tray icon's context menu.
+    TrayMenu *trayMenu() const { return m_trayMenu; }
 
     static constexpr qreal iconSize = 18;
     static constexpr qint64 connectingIntervalMs = 300;
@@ -86,6 +90,8 @@ private:
     void closeCard(Slot slot);
     QWidget *makeEditor(const std::optional<QString> &editingId);
     QWidget *makePreferencesPlaceholder();
+    // Shows the popover when it is hidden (the tray menu's "Open Flumewire").
+    void openPopover();
     void presentCard(Slot slot, bool floating, int width, QWidget *view);
     FWRoot *wrap(QWidget *view);
     QPointer<CardWindow> &slot(Slot slot);
@@ -96,6 +102,7 @@ private:
     QString m_displayName;
     CoordinatorViews m_views;
     QSystemTrayIcon *m_statusItem = nullptr;
+    TrayMenu *m_trayMenu = nullptr;
     PopoverWindow *m_popover = nullptr;
     QPointer<QWidget> m_fallback;
     QPointer<CardWindow> m_prefsWindow;

@@ -12,7 +12,17 @@ struct MenuBarImage {
     bool isTemplate = true;
 };
 
-MenuBarImage menuBarImage(FlumeMark::Fill fill, qreal size, bool dev, const QColor &ink = Qt::black);
+// What a tray that shows the picture as drawn needs on top of the glyph.
+struct MenuBarExtras {
+    // A thin rim in this colour around every stroke, so that the glyph reads on a panel of either lightness;
+    // none when invalid.
+    QColor edge;
+    // The number of connected tunnels, drawn as a small badge in the bottom-right corner; none below 2.
+    int badge = 0;
+};
+
+MenuBarImage menuBarImage(FlumeMark::Fill fill, qreal size, bool dev, const QColor &ink = Qt::black,
+                          const MenuBarExtras &extras = {});
 
 // The red of development builds' icon.
 inline QColor devIconColor()

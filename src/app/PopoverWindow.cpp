@@ -1,8 +1,10 @@
 #include "app/PopoverWindow.h"
 
+#include "app/WindowShape.h"
 #include "ui/theme/FWTheme.h"
 
 #include <QBoxLayout>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -47,6 +49,20 @@ void PopoverWindow::showAt(const QRect &anchor)
     show();
     raise();
     activateWindow();
+}
+
+void PopoverWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_asWindow)
+        WindowShape::fitRoundedMask(this, radius);
+}
+
+void PopoverWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (m_asWindow && event->isAccepted())
+        emit closed();
 }
 
 void PopoverWindow::paintEvent(QPaintEvent *)

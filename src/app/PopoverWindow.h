@@ -18,8 +18,14 @@ public:
     // below, then moved fully inside `screen`.
     static QPoint placement(const QSize &size, const QRect &anchor, const QRect &screen);
 
+signals:
+    // The plain window was closed by the user (its close button or the window manager).
+    void closed();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     bool m_asWindow = false;

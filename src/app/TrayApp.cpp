@@ -16,8 +16,33 @@
 #include <QTextStream>
 #include <QTimer>
 
+namespace {
+
+// Whether a desktop session can show the tray. Without one, creating the application would abort inside Qt with a
+// core dump; the check runs first so the user gets one plain line instead. A platform that needs no display server
+// named explicitly (QT_QPA_PLATFORM=offscreen, vnc, …) is the user's choice and is left to Qt.
+bool hasGraphicalSession()
+{
+#if defined(Q_OS_MACOS) || defined(Q_OS_WIN)
+    return true;
+#else
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")) &&
+        !platform.startsWith(QLatin1String("wayland")))
+        return true;
+    return !qEnvironmentVariable("DISPLAY").isEmpty() || !qEnvironmentVariable("WAYLAND_DISPLAY").isEmpty();
+#endif
+}
+
+} // namespace
+
 int runTrayApp(int argc, char **argv, const QString &sshProgram)
 {
+    if (!hasGraphicalSession()) {
+        QTextStream(stderr) << "flumewire: the tray needs a graphical session (neither DISPLAY nor WAYLAND_DISPLAY "
+                               "is set); `flumewire up` keeps tunnels up without one\n";
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("flumewire"));
     QApplication::setQuitOnLastWindowClosed(false);

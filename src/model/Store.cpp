@@ -167,8 +167,9 @@ std::optional<QList<Tunnel>> readTunnels(bool dev)
     return decodeTunnels(*data);
 }
 
-// Example servers sit under the reserved ".example" domain, which never resolves: a first launch that autostarts
-// the samples fails at once with "Host not found" instead of reaching out to somebody's real machine.
+// The samples show what a list of tunnels looks like; none of them autostarts, so a first launch greets the user
+// with idle switches rather than failures. Their servers sit under the reserved ".example" domain, which never
+// resolves: switching one on fails at once with "Host not found" instead of reaching out to somebody's machine.
 QList<Tunnel> sampleTunnels()
 {
     auto make = [](const char *id, const char *name, TunnelType type, const char *host, const char *user) {
@@ -184,12 +185,10 @@ QList<Tunnel> sampleTunnels()
     api.bindPort = QStringLiteral("8080");
     api.targetHost = QStringLiteral("api.internal.corp.example");
     api.targetPort = QStringLiteral("80");
-    api.autostart = true;
 
     Tunnel metrics = make("metrics", "Metrics Proxy", TunnelType::Socks, "metrics.corp.example", "ops");
     metrics.bindPort = QStringLiteral("1080");
     metrics.proxyJump = QStringLiteral("jump.corp.example");
-    metrics.autostart = true;
 
     Tunnel db = make("staging-db", "Staging DB", TunnelType::Local, "staging.corp.example", "deploy");
     db.bindPort = QStringLiteral("5432");

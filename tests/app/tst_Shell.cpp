@@ -2,6 +2,7 @@
 #include "app/CardWindow.h"
 #include "app/MenuBarImage.h"
 #include "app/PopoverWindow.h"
+#include "app/TrayMenu.h"
 #include "engine/EngineHarness.h"
 #include "support/LogCapture.h"
 #include "support/Shots.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 namespace {
@@ -116,7 +118,8 @@ private slots:
         shell.set("c", TunnelStatus::Connected);
         QVERIFY(!c.connectingTimerRunning());
         QCOMPARE(c.statusTitle(), QStringLiteral(" 3"));
-        QCOMPARE(c.statusToolTip(), QStringLiteral("Flumewire 3"));
+        QCOMPARE(c.statusToolTip(), QStringLiteral("Flumewire — 3 connected"));
+        QCOMPARE(c.trayMenu()->countAction()->text(), QStringLiteral("3 connected"));
         shell.clock->advance(1000);
         QCOMPARE(c.shownFill(), F::Full);
 
@@ -143,15 +146,34 @@ private slots:
             QCOMPARE(inks(menuBarImage(fill, 18, false).image), QSet<QRgb>{0x000000});
         }
 
-        // Trays here do not tint template pictures: on a dark desktop the production glyph is drawn white, and it
-        // follows a switch of the scheme while running.
+        // Trays here do not tint template pictures and the panel's colour is unknown: on a dark desktop the
+        // production glyph is drawn white with a dark rim, on a light one black with a light rim, so it reads on a
+        // panel of either lightness; it follows a switch of the scheme while running.
         Shell prod(false);
-        SystemColorScheme::instance()->setOverride(true);
-        QCOMPARE(inks(prod.coordinator().statusImage()), QSet<QRgb>{0xffffff});
-        SystemColorScheme::instance()->setOverride(false);
-        QCOMPARE(inks(prod.coordinator().statusImage()), QSet<QRgb>{0x000000});
+        const QColor badgeGreen = FWTheme().flumeGreenDeep;
+        for (bool dark : {true, false}) {
+            SystemColorScheme::instance()->setOverride(dark);
+            const QImage image = prod.coordinator().statusImage();
+            const QSet<QRgb> ink = inks(image);
+            QVERIFY(ink.contains(dark ? 0xffffff : 0x000000));
+            int rim = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    rim += c.alpha() > 100 && (dark ? c.lightness() < 60 : c.lightness() > 200);
+                }
+            QVERIFY2(rim > 20, qPrintable(QString::number(rim)));
+            QVERIFY(!ink.contains(badgeGreen.rgb() & 0xffffff));
+        }
         SystemColorScheme::instance()->setOverride(std::nullopt);
         QVERIFY(prod.coordinator().statusImageIsTemplate());
+
+        // Several connected tunnels put their count on the icon as a badge.
+        for (const char *id : {"a", "b"}) {
+            prod.state().start(id);
+            prod.set(id, TunnelStatus::Connected);
+        }
+        QVERIFY(inks(prod.coordinator().statusImage()).contains(badgeGreen.rgb() & 0xffffff));
     }
 
     void statusIconPictures()
@@ -284,6 +306,60 @@ private slots:
         QCOMPARE(PopoverWindow::placement(QSize(300, 200), QRect(500, 0, 20, 20), screen), QPoint(359, 24));
         // Taller than the screen: the top edge stays visible.
         QCOMPARE(PopoverWindow::placement(QSize(300, 1200), QRect(500, 0, 20, 20), screen).y(), 0);
+    }
+
+    void trayMenuOffersEveryWayInAndOut()
+    {
+        using Slot = Coordinator::Slot;
+        Shell shell;
+        Coordinator &c = shell.coordinator();
+        QCOMPARE(c.statusItem()->contextMenu(), c.trayMenu());
+        QStringList texts;
+        for (QAction *action : c.trayMenu()->actions())
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(texts, (QStringList{"No tunnels connected", "-", "Open Flumewire", "New Tunnel…", "Preferences…", "-",
+                                     "Quit Flumewire"}));
+        QVERIFY(!c.trayMenu()->countAction()->isEnabled());
+        shell.state().start("a");
+        shell.set("a", TunnelStatus::Connected);
+        QCOMPARE(c.trayMenu()->countAction()->text(), QStringLiteral("1 connected"));
+
+        // Without a tray (offscreen) "Open Flumewire" brings back the window.
+        c.fallbackWindow()->hide();
+        c.trayMenu()->openAction()->trigger();
+        QVERIFY(c.fallbackWindow()->isVisible());
+        c.trayMenu()->newTunnelAction()->trigger();
+        QVERIFY(c.card(Slot::Editor) && c.card(Slot::Editor)->isVisible());
+        c.trayMenu()->preferencesAction()->trigger();
+        QVERIFY(c.card(Slot::Preferences) && c.card(Slot::Preferences)->isVisible());
+        int terminations = 0;
+        c.terminate = [&] { ++terminations; };
+        c.trayMenu()->quitAction()->trigger();
+        QCOMPARE(terminations, 1);
+
+        // The menu takes the theme in force when it opens.
+        shell.state().setAppearance(Appearance::Dark);
+        emit c.trayMenu()->aboutToShow();
+        QCOMPARE(c.trayMenu()->palette().color(QPalette::Window), FWTheme(true).winBg());
+        QCOMPARE(c.trayMenu()->palette().color(QPalette::Highlight), FWTheme(true).accent());
+    }
+
+    void closingTheNoTrayWindowQuitsCleanly()
+    {
+        Shell shell;
+        shell.state().start("a");
+        shell.state().start("b");
+        int terminations = 0;
+        shell.coordinator().terminate = [&] {
+            ++terminations;
+            shell.delegate->applicationWillTerminate();
+        };
+        // Nothing else would be left to reach the running tunnels: closing the window ends the application,
+        // children stopped first, the proxy put back after.
+        QVERIFY(shell.coordinator().fallbackWindow()->close());
+        QTRY_COMPARE(terminations, 1);
+        QCOMPARE(shell.runner->calls.last(), QStringLiteral("stopAll"));
+        QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
     }
 
     void quitStopsEveryChildThenRestoresTheProxy()

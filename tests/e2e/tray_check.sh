@@ -1,15 +1,44 @@
 #!/usr/bin/env bash
-# Runs the tray application under Xvfb with trayer as the tray host and checks, on a screenshot, that its icon
-# embedded in the tray. Usage: tray_check.sh <flumewire> <output folder>
+# Runs the real tray application the ways a desktop hosts it and checks each from the outside:
+#   1. no graphical session: one line and exit status 2, no crash;
+#   2. Xvfb with trayer as an XEmbed tray: the icon embeds, a left click opens the popover, a right click opens the
+#      context menu, and choosing "Quit Flumewire" from it ends the application;
+#   3. a StatusNotifierItem host on a private session bus: the item registers with its menu, and the menu's
+#      "Quit Flumewire" ends the application;
+#   4. no tray at all: the window shows instead, and closing it ends the application with no ssh left behind.
+# Usage: tray_check.sh <flumewire> <output folder> <sni_watcher> <close_window>
 set -u
 app="$1"
 out="${2:-.}"
+sni_watcher="${3:-}"
+close_window="${4:-}"
 mkdir -p "$out"
 
+fail() {
+    echo "FAIL: $*"
+    [ -f "${work:-}/app.log" ] && { echo "--- application log"; cat "$work/app.log"; }
+    exit 1
+}
+
+# 1. No display at all (a server, an ssh session), also with the X11 platform asked for: a plain line, not Qt's abort.
+for platform in "" xcb; do
+    no_display_err="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM="$platform" "$app" 2>&1 >/dev/null)"
+    no_display_status=$?
+    [ "$no_display_status" -eq 2 ] || fail "without a display the exit status is $no_display_status, not 2: $no_display_err"
+    [ "$(printf '%s\n' "$no_display_err" | wc -l)" -eq 1 ] || fail "without a display more than one line: $no_display_err"
+    case "$no_display_err" in
+    *"graphical session"*"flumewire up"*) ;;
+    *) fail "without a display the line does not say what to do: $no_display_err" ;;
+    esac
+done
+echo "no display: $no_display_err"
+
 missing=()
-for tool in Xvfb trayer xwd convert compare; do
+for tool in Xvfb trayer xwd convert compare xdotool dbus-daemon; do
     command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
+[ -x "$sni_watcher" ] || missing+=("sni_watcher")
+[ -x "$close_window" ] || missing+=("close_window")
 if [ ${#missing[@]} -gt 0 ]; then
     if [ -n "${CI:-}" ]; then
         echo "FAIL: tray check needs ${missing[*]} (tools/packages.sh lists them)"
@@ -36,58 +65,162 @@ for n in $(seq 90 140); do
         break
     fi
 done
-[ -n "$display" ] || { echo "FAIL: no free X display"; exit 1; }
+[ -n "$display" ] || fail "no free X display"
 
 Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-shot() { xwd -root -silent -display "$display" | convert xwd:- "png:$1"; }
+export DISPLAY="$display"
+shot() { xwd -root -silent | convert xwd:- "png:$1"; }
 for _ in $(seq 1 50); do
-    xwd -root -silent -display "$display" >/dev/null 2>&1 && break
+    xwd -root -silent >/dev/null 2>&1 && break
     sleep 0.1
 done
 
-export DISPLAY="$display"
-trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
-    --SetDockType true --transparent false >"$work/trayer.log" 2>&1 &
-pids+=($!)
-sleep 1
-shot "$work/before.png"
+# Every run gets a session bus of its own, so the application never meets the user's desktop services.
+private_bus() {
+    dbus-daemon --session --nofork --nopidfile --print-address=1 >"$work/bus.address" 2>/dev/null &
+    pids+=($!)
+    for _ in $(seq 1 50); do
+        [ -s "$work/bus.address" ] && break
+        sleep 0.1
+    done
+    export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$work/bus.address")"
+}
 
-# Our own tunnels file, so that no sample tunnel starts: the one autostart tunnel goes to a closed port on
-# 127.0.0.1 and ignores the user's ssh configuration, so the check never reaches beyond this machine.
+# Our own tunnels file, so that no sample tunnel starts. The one autostart tunnel runs under a stand-in ssh that
+# just stays alive (a real child for the no-ssh-left check) and never reaches beyond this machine.
 mkdir -p "$work/data/Flumewire-Dev" "$work/config"
 cat >"$work/data/Flumewire-Dev/tunnels.json" <<'JSON'
 [{"id":"loop","name":"Loopback","type":"L","host":"127.0.0.1","user":"","sshPort":"1","bindPort":"",
   "targetPort":"9","autostart":true,"extra":"-F /dev/null"}]
 JSON
-XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb FLUMEWIRE_LOG_STDERR=1 \
-    "$app" >"$work/app.log" 2>&1 &
-app_pid=$!
-pids+=($app_pid)
+stand_in="$work/ssh-stand-in-$$"
+printf '#!/bin/sh\ntrap "exit 0" TERM\necho "debug1: Connecting to 127.0.0.1 port 1."\nwhile :; do sleep 0.2; done\n' \
+    >"$stand_in"
+chmod +x "$stand_in"
+
+start_app() {
+    XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb FLUMEWIRE_LOG_STDERR=1 \
+        FLUMEWIRE_SSH="$stand_in" "$app" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    pids+=($app_pid)
+}
+# Waits up to twenty seconds for the application to end; fails when it does not, or ends with an error status.
+expect_exit() {
+    for _ in $(seq 1 200); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$app_pid" 2>/dev/null && fail "$1: the application is still running"
+    wait "$app_pid"
+    local status=$?
+    [ "$status" -eq 0 ] || fail "$1: the application ended with status $status"
+    grep -q "quit requested" "$work/app.log" || fail "$1: no 'quit requested' line"
+    if pgrep -f "$stand_in" >/dev/null; then
+        fail "$1: an ssh child was left running"
+    fi
+}
+
+# 2. XEmbed tray.
+private_bus
+trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
+    --SetDockType true --transparent false >"$work/trayer.log" 2>&1 &
+pids+=($!)
+sleep 1
+shot "$work/before.png"
+start_app
 
 # The tray area: the top-right 200 × 32 pixels. The icon has embedded when enough of it differs from before.
 changed=0
 for _ in $(seq 1 40); do
     sleep 0.25
-    if ! kill -0 "$app_pid" 2>/dev/null; then
-        echo "FAIL: the application exited early"; cat "$work/app.log"; exit 1
-    fi
+    kill -0 "$app_pid" 2>/dev/null || fail "the application exited early"
     shot "$work/after.png"
     changed=$(compare -metric AE -crop 200x32+600+0 "$work/before.png" "$work/after.png" null: 2>&1 | cut -d' ' -f1)
     [ "${changed%.*}" -gt 20 ] 2>/dev/null && break
 done
 cp "$work/after.png" "$out/tray-screenshot.png"
 convert "$work/after.png" -crop 200x32+600+0 +repage -scale 400% "$out/tray-area.png"
-cat "$work/app.log"
+grep -q "no system tray available" "$work/app.log" && fail "the application found no tray"
+[ "${changed%.*}" -gt 20 ] 2>/dev/null || fail "the tray area did not change ($changed pixels)"
+grep -q "status item installed" "$work/app.log" || fail "no 'status item installed' line"
+echo "tray icon embedded: $changed pixels changed in the tray area"
 
-if grep -q "no system tray available" "$work/app.log"; then
-    echo "FAIL: the application found no tray"
-    exit 1
-fi
-if [ "${changed%.*}" -le 20 ] 2>/dev/null; then
-    echo "FAIL: the tray area did not change ($changed pixels); see $out/tray-screenshot.png"
-    exit 1
-fi
-grep -q "status item installed" "$work/app.log" || { echo "FAIL: no 'status item installed' line"; exit 1; }
-echo "tray icon embedded: $changed pixels changed in the tray area; screenshot $out/tray-screenshot.png"
+# Where the icon is: the middle of what changed in the tray area.
+compare "$work/before.png" "$work/after.png" -compose src -highlight-color white -lowlight-color black \
+    "$work/diff.png" 2>/dev/null
+box="$(convert "$work/diff.png" -crop 200x32+600+0 +repage -trim -format '%w %h %X %Y' info:)"
+read -r bw bh bx by <<<"$box"
+icon_x=$((600 + ${bx#+} + bw / 2))
+icon_y=$((${by#+} + bh / 2))
+
+# A left click opens the popover; Escape closes it.
+xdotool mousemove "$icon_x" "$icon_y" click 1
+sleep 1
+shot "$work/popover.png"
+cp "$work/popover.png" "$out/tray-popover.png"
+popover=$(compare -metric AE -crop 400x500+400+32 "$work/after.png" "$work/popover.png" null: 2>&1 | cut -d' ' -f1)
+[ "${popover%.*}" -gt 5000 ] 2>/dev/null || fail "a left click on the icon showed no popover ($popover pixels)"
+xdotool key Escape
+sleep 0.5
+
+# A right click opens the context menu; "Quit Flumewire" is its last entry.
+shot "$work/closed.png"
+xdotool mousemove "$icon_x" "$icon_y" click 3
+sleep 1
+shot "$work/menu.png"
+cp "$work/menu.png" "$out/tray-context-menu.png"
+menu=$(compare -metric AE "$work/closed.png" "$work/menu.png" null: 2>&1 | cut -d' ' -f1)
+[ "${menu%.*}" -gt 2000 ] 2>/dev/null || fail "a right click on the icon showed no menu ($menu pixels)"
+xdotool key Up Return
+expect_exit "the tray menu's Quit"
+echo "XEmbed tray: popover on a left click, menu on a right click, Quit from the menu ended the application"
+
+# 3. StatusNotifierItem host: the item and its menu over D-Bus, and Quit through the menu.
+private_bus
+"$sni_watcher" --click "Quit Flumewire" >"$work/sni.log" 2>&1 &
+watcher_pid=$!
+pids+=($watcher_pid)
+for _ in $(seq 1 50); do
+    grep -q watching "$work/sni.log" && break
+    sleep 0.1
+done
+start_app
+wait "$watcher_pid"
+watcher_status=$?
+cat "$work/sni.log"
+[ "$watcher_status" -eq 0 ] || fail "the StatusNotifierItem host saw no item with a menu"
+for label in "No tunnels connected" "Open Flumewire" "New Tunnel…" "Preferences…" "Quit Flumewire"; do
+    grep -qxF "label $label" "$work/sni.log" || fail "the item's menu has no \"$label\""
+done
+expect_exit "the StatusNotifierItem menu's Quit"
+echo "StatusNotifierItem: registered with its menu; Quit from the menu ended the application"
+
+# 4. No tray: trayer gone and no watcher on the bus.
+for pid in "${pids[@]}"; do
+    case "$(ps -o comm= -p "$pid" 2>/dev/null)" in trayer) kill "$pid" ;; esac
+done
+sleep 0.5
+private_bus
+start_app
+window=""
+for _ in $(seq 1 50); do
+    window="$(xdotool search --onlyvisible --name '^Flumewire' 2>/dev/null | head -n1)"
+    [ -n "$window" ] && break
+    sleep 0.2
+done
+[ -n "$window" ] || fail "without a tray no window appeared"
+grep -q "no system tray available" "$work/app.log" || fail "without a tray the log does not say so"
+pgrep -f "$stand_in" >/dev/null || fail "the autostart tunnel's ssh never started"
+sleep 0.5
+shot "$work/window.png"
+cp "$work/window.png" "$out/tray-fallback-window.png"
+# A loaded machine may map the window before it listens for the close request: ask again until it answers.
+for _ in $(seq 1 10); do
+    "$close_window" "$window"
+    sleep 1
+    grep -q "quit requested" "$work/app.log" && break
+done
+expect_exit "closing the window"
+echo "no tray: the window showed; closing it ended the application with no ssh left"
 exit 0

@@ -301,7 +301,8 @@ void TstAppStateOperations::everyOperationRewritesBothFiles()
     options.clock = &clock;
     AppState state(options);
     QVERIFY(log.contains(QStringLiteral("launch: 4 tunnels (seeded), 0 borrowed")));
-    QCOMPARE(runner.calls, QStringList({"start prod-api", "start metrics"}));
+    // The samples of a first launch wait for the user to switch them on.
+    QVERIFY(runner.calls.isEmpty());
     QVERIFY(!QFile::exists(Store::url(false)));
 
     // Each step removes both files first; they run in order, each on what the one before made.

@@ -1,10 +1,13 @@
 #include "engine/EngineHarness.h"
 #include "support/Shots.h"
+#include "ui/controls/FWButton.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/views/LogView.h"
 #include "ui/views/PlainIconButton.h"
+#include "ui/views/ResizeGrip.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextEdit>
@@ -122,6 +125,42 @@ private slots:
             glide->setCurrentTime(glide->duration());
             QCOMPARE(bar->value(), bar->maximum());
         }
+    }
+
+    void copyAllAndGrowTaller()
+    {
+        EngineHarness h({named("a", "Staging DB")});
+        Window w(*h.state, "a");
+        LogView *view = w.view();
+        // Nothing to copy before the first line.
+        QVERIFY(!view->copyButton()->isEnabled());
+        h.state->start("a");
+        h.runner.log("a", "debug1: Connecting to primary.test port 22.");
+        h.runner.log("a", "Authenticated to primary.test using \"publickey\".");
+        QVERIFY(view->copyButton()->isEnabled());
+        QApplication::clipboard()->clear();
+        QTest::mouseClick(view->copyButton(), Qt::LeftButton);
+        const QList<LogLine> lines = h.state->logs("a");
+        QCOMPARE(QApplication::clipboard()->text(),
+                 lines.at(0).time + " debug1: Connecting to primary.test port 22.\n" + lines.at(1).time +
+                     " Authenticated to primary.test using \"publickey\".");
+
+        // The corner grip makes the window taller (the log area with it), never narrower than the card or shorter
+        // than it opened.
+        QWidget *grip = view->resizeGrip();
+        const QSize opened = w.root.size();
+        const int area = view->logArea()->height();
+        QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(grip, QPoint(5, 125));
+        QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(5, 125));
+        QCOMPARE(w.root.height(), opened.height() + 120);
+        QCOMPARE(w.root.width(), opened.width());
+        QApplication::processEvents();
+        QCOMPARE(view->logArea()->height(), area + 120);
+        QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(grip, QPoint(5, -600));
+        QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(5, -600));
+        QCOMPARE(w.root.height(), opened.height());
     }
 
     void deletedTunnel()

@@ -2,7 +2,9 @@
 #include "model/Uptime.h"
 #include "support/Shots.h"
 #include "ui/controls/FWButton.h"
+#include "ui/controls/FWLabel.h"
 #include "ui/controls/FWTextField.h"
+#include "ui/controls/FocusRing.h"
 #include "ui/controls/StatusDot.h"
 #include "ui/controls/WarpToggle.h"
 #include "ui/theme/FWRoot.h"
@@ -16,9 +18,12 @@
 #include "ui/views/RenameGroupDialog.h"
 #include "ui/views/TunnelRow.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -91,6 +96,22 @@ void hover(QWidget *widget, bool inside)
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(widget, &leave);
     }
+}
+
+// The rows showing the hover look, in list order.
+QStringList hoveredRows(PopoverView *view)
+{
+    QStringList ids;
+    for (const QString &entry : view->listEntries()) {
+        if (entry.startsWith(u"row:"_s) && view->row(entry.mid(4))->isHovered())
+            ids << entry.mid(4);
+    }
+    return ids;
+}
+
+QPoint centreOf(QWidget *widget)
+{
+    return widget->mapToGlobal(widget->rect().center());
 }
 
 } // namespace
@@ -372,6 +393,123 @@ private slots:
             h.state->deleteTunnel(QStringLiteral("t%1").arg(i));
         QVERIFY(view->body()->height() < 150);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void hoverFollowsThePointerAcrossHideShowAndScroll()
+    {
+        QList<Tunnel> many;
+        for (int i = 0; i < 30; ++i)
+            many.append(makeTunnel(QStringLiteral("t%1").arg(i)));
+        EngineHarness h(many, {}, false);
+        h.state->start("t1");
+        h.runner.report("t1", S::Connected);
+        Popover view(*h.state);
+        PopoverView *p = view.operator->();
+
+        // Pointer events put the hover on two rows and a footer button (a leave that never came), then the popover
+        // closes: nothing keeps its hover look, and the connected row shows its uptime again, not its actions.
+        hover(p->row("t0"), true);
+        hover(p->row("t1"), true);
+        hover(p->quitButton(), true);
+        view.root.hide();
+        QCOMPARE(hoveredRows(p), QStringList());
+        QVERIFY(!p->quitButton()->isHovered());
+        QCOMPARE(p->row("t1")->trailing(), TunnelRow::Trailing::Uptime);
+
+        // Shown again with the pointer resting on the third row: that row alone.
+        QCursor::setPos(centreOf(p->row("t2")));
+        view.root.show();
+        QCOMPARE(hoveredRows(p), QStringList{"t2"});
+        QCursor::setPos(centreOf(p->newTunnelButton()));
+        p->syncHover();
+        QCOMPARE(hoveredRows(p), QStringList());
+        QVERIFY(p->newTunnelButton()->isHovered());
+
+        // The list scrolls under a still pointer: the hover moves to the row that is now beneath it.
+        QCursor::setPos(centreOf(p->row("t2")));
+        p->syncHover();
+        p->body()->verticalScrollBar()->setValue(p->row("t6")->y());
+        const QStringList now = hoveredRows(p);
+        QCOMPARE(now.size(), 1);
+        QVERIFY(now.first() != "t2");
+        QVERIFY(p->row(now.first())->rect().contains(p->row(now.first())->mapFromGlobal(QCursor::pos())));
+    }
+
+    void keyboardReachesEveryControlByNameWithARing()
+    {
+        EngineHarness h({shown("a", "g"), shown("b")}, {{"g", "Work", 0}}, false);
+        Popover view(*h.state);
+        view.root.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view.root));
+        if (QWidget *focus = QApplication::focusWidget())
+            focus->clearFocus();
+
+        // Tab walks the list from top to bottom, then the footer; a row's actions follow its switch.
+        QStringList names;
+        QList<QWidget *> visited;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &view.root, Qt::Key_Tab);
+            QCoreApplication::processEvents();
+            QWidget *focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            if (!visited.isEmpty() && focus == visited.first())
+                break;
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(focus);
+            QVERIFY(face);
+            names << face->text(QAccessible::Name);
+            visited << focus;
+            QVERIFY2(showsFocusRing(focus), qPrintable(names.last()));
+            if (auto toggle = qobject_cast<WarpToggle *>(focus)) {
+                QCOMPARE(face->role(), QAccessible::CheckBox);
+                QCOMPARE(face->state().checked, toggle->isOn());
+            } else {
+                QCOMPARE(face->role(), QAccessible::Button);
+            }
+        }
+        QCOMPARE(names, (QStringList{"Collapse Work", "Actions for group Work", "All tunnels in Work", "Tunnel a",
+                                     "Actions for Tunnel a", "Tunnel b", "Actions for Tunnel b", "New Tunnel",
+                                     "Preferences", "Quit Flumewire"}));
+
+        // Space on a focused switch starts its tunnel; the accessible state follows.
+        TunnelRow *b = view->row("b");
+        b->toggle()->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        QVERIFY(b->hasFocusWithin());
+        QTest::keyClick(b->toggle(), Qt::Key_Space);
+        QVERIFY(h.runner.calls.contains("start b"));
+        QVERIFY(QAccessible::queryAccessibleInterface(b->toggle())->state().checked);
+        // Space on the focused actions button opens the row menu.
+        QTest::keyClick(b->toggle(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), b->menuButton());
+        QTest::keyClick(b->menuButton(), Qt::Key_Space);
+        QMenu *menu = b->findChild<QMenu *>();
+        QVERIFY(menu && menu->isVisible());
+        menu->close();
+    }
+
+    void elidedTextShowsItsWholeTextAndHoverCutsNoFurther()
+    {
+        Tunnel lengthy = makeTunnel("long");
+        lengthy.name = u"Postgres primary replica, Frankfurt data centre"_s;
+        lengthy.targetHost = u"replica-03.frankfurt.db.internal.corp.example"_s;
+        EngineHarness h({lengthy, makeTunnel("short")}, {}, false);
+        Popover view(*h.state);
+        TunnelRow *row = view->row("long");
+        FWLabel *name = row->nameLabel();
+        QVERIFY(name->isElided());
+        QCOMPARE(name->toolTip(), lengthy.name);
+        QCOMPARE(row->route()->toLabel()->toolTip(), lengthy.to());
+        QVERIFY(view->row("short")->nameLabel()->toolTip().isEmpty());
+
+        // The hover actions take room kept for them: the name is cut no further.
+        const int width = name->width();
+        hover(row, true);
+        row->layout()->activate();
+        QCOMPARE(name->width(), width);
+
+        // Once the text fits, the tooltip goes.
+        name->setText(u"Replica"_s);
+        QVERIFY(name->toolTip().isEmpty());
     }
 
     void pictures()

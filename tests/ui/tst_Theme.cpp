@@ -1,10 +1,18 @@
+#include "support/PrivateBus.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/theme/FWTheme.h"
 #include "ui/theme/SystemColorScheme.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QLabel>
 #include <QTest>
+#include <QToolTip>
+
+#include <memory>
 
 namespace {
 // Counts the theme notices a widget receives and remembers what it saw at the last one.
@@ -23,11 +31,60 @@ protected:
         return QWidget::event(event);
     }
 };
+// The desktop's settings portal as far as the colour scheme goes: answers Read and announces changes.
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    explicit FakePortal(QDBusConnection bus) : m_bus(bus) {}
+    uint scheme = 1; // prefers dark
+
+    void announce(const QString &group, const QString &key, uint value)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                         QStringLiteral("org.freedesktop.portal.Settings"),
+                                                         QStringLiteral("SettingChanged"));
+        signal << group << key << QVariant::fromValue(QDBusVariant(value));
+        m_bus.send(signal);
+    }
+    void announce(uint value)
+    {
+        scheme = value;
+        announce(QStringLiteral("org.freedesktop.appearance"), QStringLiteral("color-scheme"), value);
+    }
+
+public slots:
+    QDBusVariant Read(const QString &group, const QString &key)
+    {
+        if (group == QLatin1String("org.freedesktop.appearance") && key == QLatin1String("color-scheme"))
+            return QDBusVariant(scheme);
+        return QDBusVariant(QString());
+    }
+
+private:
+    QDBusConnection m_bus;
+};
 } // namespace
 
 class TestTheme : public QObject {
     Q_OBJECT
+    std::unique_ptr<PrivateBus> m_bus;
+    std::unique_ptr<FakePortal> m_portal;
+
 private slots:
+    void initTestCase()
+    {
+        // The scheme watcher reads the session bus when first used: the private bus and its portal come first.
+        m_bus = std::make_unique<PrivateBus>();
+        if (m_bus->address().isEmpty())
+            return;
+        QDBusConnection bus = QDBusConnection::connectToBus(m_bus->address(), QStringLiteral("fake-portal"));
+        m_portal = std::make_unique<FakePortal>(bus);
+        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), m_portal.get(),
+                                   QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    }
+
     void cleanup() { SystemColorScheme::instance()->setOverride(std::nullopt); }
 
     void springOvershootsThenSettles()
@@ -73,10 +130,51 @@ private slots:
         QVERIFY(!FWTheme::of(probe).dark);
         QCOMPARE(probe->palette().color(QPalette::Window), FWTheme(false).winBg());
 
-        // Back to auto: the desktop (dark) decides again, and the window palette is no longer imposed.
+        // Back to auto: the desktop (dark) decides again, standard controls included.
         root.setAppearance(Appearance::Auto);
         QVERIFY(FWTheme::of(probe).dark);
-        QVERIFY(!root.testAttribute(Qt::WA_SetPalette));
+        QCOMPARE(probe->palette().color(QPalette::Window), FWTheme(true).winBg());
+    }
+
+    void autoFollowsTheDesktopWithoutARestart()
+    {
+        if (!m_portal) {
+            if (qEnvironmentVariableIsSet("CI"))
+                QFAIL(qPrintable(m_bus->error()));
+            QSKIP(qPrintable(m_bus->error()));
+        }
+        SystemColorScheme *scheme = SystemColorScheme::instance();
+        QTRY_VERIFY(scheme->isDark()); // the portal's answer at start
+        auto content = new QWidget;
+        FWRoot root(content, Appearance::Auto);
+        root.show();
+        QVERIFY(root.theme().dark);
+
+        // The desktop turns light: the portal's signal reaches the open window at once, and the standard parts
+        // (menus, tooltips) follow the theme rather than the toolkit's blue and pale yellow.
+        m_portal->announce(2);
+        QTRY_VERIFY(!root.theme().dark);
+        // (The views' menus take the window's palette.)
+        QCOMPARE(content->palette().color(QPalette::Highlight), FWTheme(false).accent());
+        QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), FWTheme(false).surface());
+        m_portal->announce(1);
+        QTRY_VERIFY(root.theme().dark);
+        QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), FWTheme(true).surface());
+        QCOMPARE(root.palette().color(QPalette::Window), FWTheme(true).winBg());
+
+        // Another setting changes nothing.
+        m_portal->announce(QStringLiteral("org.freedesktop.appearance"), QStringLiteral("accent-color"), 2);
+        QTest::qWait(100);
+        QVERIFY(root.theme().dark);
+
+        // A portal with no preference leaves it to the desktop palette, whose changes are followed too.
+        m_portal->announce(0);
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(QPalette(Qt::white));
+        QTRY_VERIFY(!root.theme().dark);
+        QApplication::setPalette(QPalette(QColor(30, 30, 30)));
+        QTRY_VERIFY(root.theme().dark);
+        QApplication::setPalette(before);
     }
 };
 

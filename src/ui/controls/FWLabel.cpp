@@ -18,7 +18,32 @@ void FWLabel::setText(const QString &text)
         return;
     m_text = text;
     updateGeometry();
+    updateElisionTip();
     update();
+}
+
+bool FWLabel::isElided() const
+{
+    return !m_wrap && QFontMetricsF(font()).horizontalAdvance(m_text) > width() + 0.5;
+}
+
+void FWLabel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateElisionTip();
+}
+
+void FWLabel::updateElisionTip()
+{
+    // A tooltip set by the label's owner is left alone.
+    if (!m_tipIsText && !toolTip().isEmpty())
+        return;
+    const bool elided = isElided();
+    if (elided)
+        setToolTip(m_text);
+    else if (m_tipIsText)
+        setToolTip(QString());
+    m_tipIsText = elided;
 }
 
 void FWLabel::setRole(FWTheme::Role role)

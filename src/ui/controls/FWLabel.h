@@ -5,7 +5,7 @@
 #include <QWidget>
 
 // Text in one of the theme's colours with the font, letter spacing and extra line spacing the controls call for;
-// one line, or wrapped to the width it is given.
+// one line, or wrapped to the width it is given. One line cut short at the end shows the whole text as its tooltip.
 class FWLabel : public QWidget {
     Q_OBJECT
 public:
@@ -24,15 +24,22 @@ public:
     bool hasHeightForWidth() const override { return m_wrap; }
     int heightForWidth(int width) const override;
 
+    // One line that does not fit its width, drawn cut short with an ellipsis.
+    bool isElided() const;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     // Lays the text out in `width` (unbounded when negative); returns the height used.
     qreal layout(qreal width, QList<QPair<QPointF, QString>> *lines) const;
+    // Gives an elided line its full text as the tooltip, and takes it away once the text fits again.
+    void updateElisionTip();
 
     QString m_text;
     FWTheme::Role m_role = FWTheme::Role::Text;
     bool m_wrap = false;
+    bool m_tipIsText = false;
     qreal m_lineSpacing = 0;
 };

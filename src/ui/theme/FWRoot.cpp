@@ -1,13 +1,16 @@
 #include "ui/theme/FWRoot.h"
 
+#include "ui/controls/ControlAccessibility.h"
 #include "ui/theme/SystemColorScheme.h"
 
 #include <QApplication>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 FWRoot::FWRoot(QWidget *content, Appearance appearance, QWidget *parent)
     : QWidget(parent), m_content(content), m_appearance(appearance)
 {
+    ControlAccessibility::install();
     auto layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -31,25 +34,28 @@ void FWRoot::setAppearance(Appearance appearance)
     apply();
 }
 
-void FWRoot::apply()
+bool FWRoot::isDark(Appearance appearance)
 {
-    bool dark = false;
-    switch (m_appearance) {
+    switch (appearance) {
     case Appearance::Light:
-        dark = false;
-        break;
+        return false;
     case Appearance::Dark:
-        dark = true;
-        break;
+        return true;
     case Appearance::Auto:
-        dark = SystemColorScheme::instance()->isDark();
         break;
     }
-    // Standard controls follow the desktop under auto and the imposed scheme otherwise.
-    if (m_appearance == Appearance::Auto)
-        setPalette(QPalette());
-    else
-        setPalette(paletteFor(FWTheme(dark)));
+    return SystemColorScheme::instance()->isDark();
+}
+
+void FWRoot::apply()
+{
+    const bool dark = isDark(m_appearance);
+    // Standard parts take the theme's palette under every choice: under auto it is built from the desktop's own
+    // scheme, and the toolkit's default palette would give menus its blue highlight and tooltips their pale yellow
+    // whatever the scheme. Tooltips are one application-wide window, and every root shows the same variant.
+    const QPalette palette = paletteFor(FWTheme(dark));
+    setPalette(palette);
+    QToolTip::setPalette(palette);
     // The first apply always publishes: content built before it was wrapped must learn the theme too.
     if (m_published && m_theme.dark == dark)
         return;
@@ -67,8 +73,8 @@ void FWRoot::apply()
 
 QPalette FWRoot::paletteFor(const FWTheme &theme)
 {
-    QPalette palette;
-    palette.setColor(QPalette::Window, theme.winBg());
+    // Frame shades (light, mid, dark) derived from the surfaces, so menu borders and separators match too.
+    QPalette palette(theme.surface2(), theme.winBg());
     palette.setColor(QPalette::WindowText, theme.text());
     palette.setColor(QPalette::Base, theme.fieldFill());
     palette.setColor(QPalette::AlternateBase, theme.surface2());
@@ -80,5 +86,8 @@ QPalette FWRoot::paletteFor(const FWTheme &theme)
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::ToolTipBase, theme.surface());
     palette.setColor(QPalette::ToolTipText, theme.text());
+    palette.setColor(QPalette::Link, theme.accent());
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, theme.text3());
     return palette;
 }

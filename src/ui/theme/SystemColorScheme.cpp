@@ -65,7 +65,7 @@ void SystemColorScheme::readPortal()
     if (!bus.isConnected())
         return;
     bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
+                SLOT(portalSettingChanged(QDBusMessage)));
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Read"));
     call << kGroup << kKey;
     auto watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 2000), this);
@@ -77,10 +77,11 @@ void SystemColorScheme::readPortal()
     });
 }
 
-void SystemColorScheme::portalSettingChanged(const QString &group, const QString &key, const QDBusVariant &value)
+void SystemColorScheme::portalSettingChanged(const QDBusMessage &message)
 {
-    if (group == kGroup && key == kKey)
-        applyPortalValue(unwrap(value.variant()));
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() == 3 && arguments.at(0).toString() == kGroup && arguments.at(1).toString() == kKey)
+        applyPortalValue(unwrap(arguments.at(2)));
 }
 
 void SystemColorScheme::applyPortalValue(uint value)

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <optional>
 
-class QDBusVariant;
+class QDBusMessage;
 
 // The desktop's light or dark preference: the freedesktop settings portal's "color-scheme" where a portal answers,
 // else the lightness of the application palette. Reports changes of either.
@@ -23,7 +23,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
-    void portalSettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
+    // The portal's SettingChanged(namespace, key, value): taken as a whole message, so that QtDBus delivers it
+    // whatever variant nesting the portal's version uses for the value.
+    void portalSettingChanged(const QDBusMessage &message);
 
 private:
     explicit SystemColorScheme(QObject *parent = nullptr);

@@ -1,5 +1,6 @@
 #include "ui/views/FooterIconButton.h"
 
+#include "ui/controls/FocusRing.h"
 #include "ui/controls/Icon.h"
 
 #include <QPainter>
@@ -20,20 +21,27 @@ FooterIconButton::FooterIconButton(const QString &iconName, qreal iconSize, cons
     setFixedSize(sizeHint());
     setToolTip(help);
     setAttribute(Qt::WA_TranslucentBackground);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(help);
+}
+
+void FooterIconButton::setHovered(bool hover)
+{
+    if (hover == m_hover)
+        return;
+    m_hover = hover;
+    m_hoverAnim->animateTo(hover ? 1 : 0);
 }
 
 void FooterIconButton::enterEvent(QEnterEvent *event)
 {
-    m_hover = true;
-    m_hoverAnim->animateTo(1);
+    setHovered(true);
     QAbstractButton::enterEvent(event);
 }
 
 void FooterIconButton::leaveEvent(QEvent *event)
 {
-    m_hover = false;
-    m_hoverAnim->animateTo(0);
+    setHovered(false);
     QAbstractButton::leaveEvent(event);
 }
 
@@ -53,4 +61,6 @@ void FooterIconButton::paintEvent(QPaintEvent *)
     }
     Icon::paintSymbol(painter, frame, Icon::symbolFor(m_iconName), m_iconSize, m_hover ? QFont::Bold : QFont::Normal,
                       mix(theme.text2(), theme.text(), t));
+    if (showsFocusRing(this))
+        paintFocusRing(painter, frame, 7, theme);
 }

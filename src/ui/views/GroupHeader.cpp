@@ -40,8 +40,12 @@ GroupHeader::GroupHeader(AppState &state, const TunnelGroup &group, bool collaps
     line->addWidget(m_menuButton, 0, Qt::AlignVCenter);
     const GroupToggleState initial = state.groupState(group.id);
     m_switch = new WarpToggle(initial != GroupToggleState::None, toggleStatusFor(initial), true, this);
+    m_menuButton->setAccessibleName(QStringLiteral("Actions for group %1").arg(group.name));
+    m_switch->setAccessibleName(QStringLiteral("All tunnels in %1").arg(group.name));
     connect(m_switch, &WarpToggle::changed, this, [this] { m_state.toggleGroup(m_group.id); });
     line->addWidget(m_switch, 0, Qt::AlignVCenter);
+    setAccessibleName(group.name);
+    setCollapsed(collapsed);
     refresh();
 }
 
@@ -56,6 +60,8 @@ void GroupHeader::setCollapsed(bool collapsed)
 {
     m_collapsed = collapsed;
     m_fold->setIconName(collapsed ? QStringLiteral("chevR") : QStringLiteral("chevD"));
+    m_fold->setAccessibleName(
+        (collapsed ? QStringLiteral("Expand %1") : QStringLiteral("Collapse %1")).arg(m_group.name));
 }
 
 TunnelStatus GroupHeader::toggleStatusFor(GroupToggleState state)

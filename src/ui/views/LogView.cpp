@@ -2,14 +2,18 @@
 
 #include "engine/AppState.h"
 #include "ssh/SSHManager.h"
+#include "ui/controls/FWButton.h"
 #include "ui/controls/FWLabel.h"
 #include "ui/controls/StatusDot.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/views/Hairline.h"
 #include "ui/views/PlainIconButton.h"
+#include "ui/views/ResizeGrip.h"
 #include "ui/views/ThinScrollBar.h"
 
 #include <QBoxLayout>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -46,9 +50,15 @@ LogView::LogView(AppState &state, ViewActions actions, const QString &tunnelId, 
     m_title = new FWLabel({}, FWTheme::font(13, QFont::DemiBold), FWTheme::Role::Text, this);
     m_title->setMinimumWidth(1);
     header->addWidget(m_title, 1, Qt::AlignVCenter);
+    m_copy = new FWButton(QStringLiteral("Copy"), FWButtonStyle::Kind::Normal, true, this);
+    m_copy->setIconName(QStringLiteral("copy"));
+    m_copy->setToolTip(QStringLiteral("Copy the whole log"));
+    connect(m_copy, &QAbstractButton::clicked, this, &LogView::copyAll);
+    header->addWidget(m_copy, 0, Qt::AlignVCenter);
     m_close = new PlainIconButton(QStringLiteral("x"), 14, QFont::Normal, FWTheme::Role::Text, {26, 26}, this);
     m_close->setCircle(true);
     m_close->setAccessibleName(QStringLiteral("Close"));
+    m_close->setToolTip(QStringLiteral("Close"));
     connect(m_close, &QAbstractButton::clicked, this, [this] {
         if (m_actions.closeLog)
             m_actions.closeLog();
@@ -58,7 +68,8 @@ LogView::LogView(AppState &state, ViewActions actions, const QString &tunnelId, 
     column->addWidget(new Hairline(this));
 
     auto area = new QWidget(this);
-    area->setFixedHeight(logHeight);
+    area->setMinimumHeight(logHeight);
+    area->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     auto stack = new QVBoxLayout(area);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
@@ -83,7 +94,8 @@ LogView::LogView(AppState &state, ViewActions actions, const QString &tunnelId, 
     m_text->document()->setDefaultFont(logFont());
     m_text->setUndoRedoEnabled(false);
     stack->addWidget(m_text);
-    column->addWidget(area);
+    column->addWidget(area, 1);
+    m_grip = new ResizeGrip(this);
 
     m_scrollAnim = new QVariantAnimation(this);
     m_scrollAnim->setDuration(250);
@@ -167,6 +179,7 @@ void LogView::reload()
     m_text->moveCursor(QTextCursor::Start);
     m_text->verticalScrollBar()->setValue(0);
     m_empty->parentWidget()->setVisible(lines.isEmpty());
+    m_copy->setEnabled(!lines.isEmpty());
     m_text->setVisible(!lines.isEmpty());
 }
 
@@ -198,6 +211,7 @@ void LogView::appendLine(const LogLine &line)
     cursor.insertText(line.text, text);
     m_lineIds.append(line.id);
     if (m_lineIds.size() == 1) {
+        m_copy->setEnabled(true);
         m_empty->parentWidget()->hide();
         m_text->show();
     }
@@ -242,6 +256,27 @@ bool LogView::event(QEvent *event)
         m_text->verticalScrollBar()->setValue(scroll);
     }
     return QWidget::event(event);
+}
+
+QString LogView::plainText() const
+{
+    QStringList lines;
+    for (const LogLine &line : m_state.logs(m_tunnelId))
+        lines.append(line.time + QLatin1Char(' ') + line.text);
+    return lines.join(QLatin1Char('\n'));
+}
+
+void LogView::copyAll()
+{
+    if (QClipboard *clipboard = QGuiApplication::clipboard())
+        clipboard->setText(plainText());
+}
+
+void LogView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_grip->move(width() - ResizeGrip::side - 2, height() - ResizeGrip::side - 2);
+    m_grip->raise();
 }
 
 void LogView::paintEvent(QPaintEvent *)

@@ -9,15 +9,17 @@
 #include <QWidget>
 
 class AppState;
+class FWButton;
 class FWLabel;
+class ResizeGrip;
 class PlainIconButton;
 class QTextEdit;
 class QVariantAnimation;
 class StatusDot;
 
-// One tunnel's ssh output: a header with the tunnel's dot and name and a close button, then a 260-high scrolling
-// area with each line's time and text, coloured by what the line means. Lines that arrive are appended and the
-// area jumps to the newest one.
+// One tunnel's ssh output: a header with the tunnel's dot and name, a Copy button and a close button, then a
+// scrolling area (260 high at first; the window's corner grip makes it taller) with each line's time and text,
+// coloured by what the line means. Lines that arrive are appended and the area jumps to the newest one.
 class LogView : public QWidget {
     Q_OBJECT
 public:
@@ -44,11 +46,17 @@ public:
     QColor lineColor(qsizetype index) const;
     QTextEdit *logArea() const { return m_text; }
     PlainIconButton *closeButton() const { return m_close; }
+    FWButton *copyButton() const { return m_copy; }
+    ResizeGrip *resizeGrip() const { return m_grip; }
+    // Every line as "time text", oldest first, one per line: what Copy puts on the clipboard.
+    QString plainText() const;
+    void copyAll();
     // The glide to the newest line after lines arrive (tests run it to its end).
     QVariantAnimation *scrollAnimation() const { return m_scrollAnim; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool event(QEvent *event) override;
 
 private:
@@ -65,6 +73,8 @@ private:
     StatusDot *m_dot = nullptr;
     FWLabel *m_title = nullptr;
     PlainIconButton *m_close = nullptr;
+    FWButton *m_copy = nullptr;
+    ResizeGrip *m_grip = nullptr;
     FWLabel *m_empty = nullptr;
     QTextEdit *m_text = nullptr;
     QVariantAnimation *m_scrollAnim = nullptr;

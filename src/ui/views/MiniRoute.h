@@ -16,6 +16,8 @@ public:
     QString fromText() const;
     QString toText() const;
     bool toIsAccent() const;
+    FWLabel *fromLabel() const { return m_from; }
+    FWLabel *toLabel() const { return m_to; }
 
 private:
     FWLabel *m_from = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/views/NewTunnelButton.h"
 
+#include "ui/controls/FocusRing.h"
 #include "ui/controls/Icon.h"
 
 #include <QPainter>
@@ -29,7 +30,16 @@ NewTunnelButton::NewTunnelButton(QWidget *parent)
     setText(QStringLiteral("New Tunnel"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_TranslucentBackground);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(text());
+}
+
+void NewTunnelButton::setHovered(bool hover)
+{
+    if (hover == m_hover)
+        return;
+    m_hover = hover;
+    m_hoverAnim->animateTo(hover ? 1 : 0);
 }
 
 QSize NewTunnelButton::sizeHint() const
@@ -47,15 +57,13 @@ QSize NewTunnelButton::minimumSizeHint() const
 
 void NewTunnelButton::enterEvent(QEnterEvent *event)
 {
-    m_hover = true;
-    m_hoverAnim->animateTo(1);
+    setHovered(true);
     QAbstractButton::enterEvent(event);
 }
 
 void NewTunnelButton::leaveEvent(QEvent *event)
 {
-    m_hover = false;
-    m_hoverAnim->animateTo(0);
+    setHovered(false);
     QAbstractButton::leaveEvent(event);
 }
 
@@ -89,4 +97,8 @@ void NewTunnelButton::paintEvent(QPaintEvent *)
     painter.setPen(ink);
     painter.drawText(QRectF(iconRect.right() + kGap, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft,
                      text());
+    if (showsFocusRing(this)) {
+        painter.setOpacity(1);
+        paintFocusRing(painter, QRectF(rect()), 7, theme);
+    }
 }

@@ -12,6 +12,8 @@ public:
     explicit NewTunnelButton(QWidget *parent = nullptr);
 
     bool isHovered() const { return m_hover; }
+    // Sets the hover look without a pointer event.
+    void setHovered(bool hover);
     Animator *hoverAnimator() const { return m_hoverAnim; }
 
     QSize sizeHint() const override;

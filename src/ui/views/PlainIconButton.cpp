@@ -1,5 +1,6 @@
 #include "ui/views/PlainIconButton.h"
 
+#include "ui/controls/FocusRing.h"
 #include "ui/controls/Icon.h"
 
 #include <QPainter>
@@ -11,7 +12,7 @@ PlainIconButton::PlainIconButton(const QString &iconName, qreal iconSize, QFont:
 {
     setFixedSize(frame);
     setAttribute(Qt::WA_TranslucentBackground);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void PlainIconButton::setIconName(const QString &name)
@@ -40,7 +41,9 @@ void PlainIconButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(m_opacity * (isDown() ? 0.7 : 1.0));
+    // A faded button that the keyboard reaches shows itself, or the focus ring would circle nothing.
+    const bool ring = showsFocusRing(this);
+    painter.setOpacity((ring ? 1.0 : m_opacity) * (isDown() ? 0.7 : 1.0));
     const FWTheme theme = FWTheme::of(this);
     const QRectF frame = rect();
     if (m_circle) {
@@ -49,4 +52,8 @@ void PlainIconButton::paintEvent(QPaintEvent *)
         painter.drawEllipse(frame);
     }
     Icon::paintSymbol(painter, frame, Icon::symbolFor(m_iconName), m_iconSize, m_weight, theme.color(m_role));
+    if (ring) {
+        painter.setOpacity(1);
+        paintFocusRing(painter, frame, m_circle ? frame.height() / 2 : 6, theme);
+    }
 }

@@ -5,7 +5,8 @@
 #include <QAbstractButton>
 
 // A borderless button that is just a symbol of the icon table centred in a fixed frame, optionally on a circle of
-// surface2 (close buttons). Its content can be faded out while it stays clickable.
+// surface2 (close buttons). Its content can be faded out while it stays clickable. Reached with Tab; a symbol says
+// nothing to a screen reader, so the owner gives it an accessible name.
 class PlainIconButton : public QAbstractButton {
     Q_OBJECT
 public:

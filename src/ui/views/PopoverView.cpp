@@ -3,15 +3,18 @@
 #include "engine/AppState.h"
 #include "ui/brand/AppIcon.h"
 #include "ui/controls/FWLabel.h"
+#include "ui/controls/WarpToggle.h"
 #include "ui/views/EmptyState.h"
 #include "ui/views/FooterIconButton.h"
 #include "ui/views/GroupHeader.h"
 #include "ui/views/Hairline.h"
 #include "ui/views/NewTunnelButton.h"
+#include "ui/views/PlainIconButton.h"
 #include "ui/views/ThinScrollBar.h"
 #include "ui/views/TunnelRow.h"
 
 #include <QBoxLayout>
+#include <QCursor>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -102,6 +105,8 @@ PopoverView::PopoverView(AppState &state, ViewActions actions, const QString &di
 
     m_scroll = new QScrollArea(this);
     m_scroll->setFrameShape(QFrame::NoFrame);
+    // The keyboard goes to the controls in the list, not to the scroll area around them.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setWidgetResizable(true);
     m_scroll->setAttribute(Qt::WA_TranslucentBackground);
@@ -114,6 +119,10 @@ PopoverView::PopoverView(AppState &state, ViewActions actions, const QString &di
     m_listLayout->setSpacing(0);
     m_listLayout->addStretch(1);
     m_scroll->setWidget(m_list);
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (isVisible())
+            syncHover();
+    });
     m_list->setAutoFillBackground(false);
     column->addWidget(m_scroll);
 
@@ -297,6 +306,23 @@ void PopoverView::rebuild()
         add(row);
     }
     updateBodyHeight();
+    updateTabOrder();
+}
+
+void PopoverView::updateTabOrder()
+{
+    // Tab walks the list top to bottom (a group's fold, menu and switch; each row's switch, then its actions), then
+    // the footer. Rows are made after the footer, so the order is set rather than left to creation.
+    QList<QWidget *> chain;
+    for (QWidget *entry : std::as_const(m_entries)) {
+        if (auto header = qobject_cast<GroupHeader *>(entry))
+            chain << header->foldButton() << header->menuButton() << header->groupSwitch();
+        else if (auto row = qobject_cast<TunnelRow *>(entry))
+            chain << row->toggle();
+    }
+    chain << m_newTunnel << m_preferences << m_quit;
+    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+        setTabOrder(chain.at(i), chain.at(i + 1));
 }
 
 void PopoverView::updateBodyHeight()
@@ -340,6 +366,42 @@ void PopoverView::openPreferences()
         m_actions.closePopover();
     if (m_actions.openPreferences)
         m_actions.openPreferences();
+}
+
+void PopoverView::syncHover()
+{
+    applyHover(isVisible() ? std::optional<QPoint>(QCursor::pos()) : std::nullopt);
+}
+
+void PopoverView::applyHover(const std::optional<QPoint> &globalPos)
+{
+    auto under = [&globalPos](const QWidget *widget, const QWidget *clip) {
+        if (!globalPos || !widget->isVisible())
+            return false;
+        if (clip && !clip->rect().contains(clip->mapFromGlobal(*globalPos)))
+            return false;
+        return widget->rect().contains(widget->mapFromGlobal(*globalPos));
+    };
+    const QWidget *viewport = m_scroll->viewport();
+    for (TunnelRow *row : std::as_const(m_rows))
+        row->setHovered(under(row, viewport));
+    for (GroupHeader *header : std::as_const(m_headers))
+        header->setHovered(under(header, viewport));
+    m_newTunnel->setHovered(under(m_newTunnel, nullptr));
+    m_preferences->setHovered(under(m_preferences, nullptr));
+    m_quit->setHovered(under(m_quit, nullptr));
+}
+
+void PopoverView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    syncHover();
+}
+
+void PopoverView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    applyHover(std::nullopt);
 }
 
 void PopoverView::paintEvent(QPaintEvent *)

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 #include <QWidget>
+#include <optional>
 
 class AppState;
 class EmptyState;
@@ -59,14 +60,24 @@ public:
     // How many times the list has been built (diagnostics and tests).
     int rebuildCount() const { return m_rebuilds; }
 
+    // Puts the hover look on exactly the row, header or footer button under the pointer, and takes it off all the
+    // others. Pointer events alone leave it stale when the popover hides and shows again or the list scrolls under a
+    // still pointer.
+    void syncHover();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void rebuild();
     void updateBodyHeight();
+    void updateTabOrder();
     void tunnelChanged(const QString &id);
     void openPreferences();
+    // Sets every hover look, true only for the one under `globalPos` (none for an invalid point).
+    void applyHover(const std::optional<QPoint> &globalPos);
 
     AppState &m_state;
     ViewActions m_actions;

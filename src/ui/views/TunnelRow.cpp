@@ -11,6 +11,7 @@
 #include "ui/views/MiniRoute.h"
 #include "ui/views/PlainIconButton.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -130,20 +131,64 @@ TunnelRow::TunnelRow(AppState &state, const ViewActions &actions, const QString 
     column->addWidget(m_route);
     line->addLayout(column, 1);
 
-    // The trailing block carries its own leading gap so that, when empty, it takes no room at all.
+    // The trailing block carries its own leading gap; it always keeps the room of the hover actions, so the name and
+    // the route are cut no further when they appear. Its content sits at the switch.
     m_trailingBox = new QWidget(this);
     auto trailing = new QHBoxLayout(m_trailingBox);
     trailing->setContentsMargins(11, 0, 0, 0);
     trailing->setSpacing(0);
+    trailing->addStretch(1);
     line->addWidget(m_trailingBox, 0, Qt::AlignVCenter);
     line->addSpacing(11);
 
     m_toggle = new WarpToggle(isOn(m_tunnel.status), m_tunnel.status, false, this);
+    m_toggle->installEventFilter(this);
     connect(m_toggle, &WarpToggle::changed, this, [this] { m_state.toggle(m_tunnel.id); });
     line->addWidget(m_toggle, 0, Qt::AlignVCenter);
 
-    m_trailingBox->setVisible(false);
     refresh();
+}
+
+bool TunnelRow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Looked at once the focus has settled: focus moves in the middle of closing or tearing down a window too, and
+    // the row must not rebuild its trailing block then.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        QMetaObject::invokeMethod(this, &TunnelRow::syncFocus, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
+}
+
+void TunnelRow::syncFocus()
+{
+    const QWidget *focus = QApplication::focusWidget();
+    const bool within = focus && isAncestorOf(focus);
+    if (within == m_focusWithin)
+        return;
+    m_focusWithin = within;
+    updateTrailing();
+}
+
+int TunnelRow::actionsWidth() const
+{
+    return 11 + 24 + (canOpenInBrowser() ? 2 + 24 : 0);
+}
+
+void TunnelRow::updateAccessibleNames()
+{
+    // Rows refresh every second while connected; names change only with the tunnel's name or on/off state.
+    const QString name = m_tunnel.name;
+    const QString hint =
+        isOn(m_tunnel.status) ? QStringLiteral("Switch the tunnel off") : QStringLiteral("Switch the tunnel on");
+    if (m_toggle->accessibleName() == name && m_toggle->accessibleDescription() == hint &&
+        (!m_menuButton || !m_menuButton->accessibleName().isEmpty()))
+        return;
+    setAccessibleName(name);
+    m_toggle->setAccessibleName(name);
+    m_toggle->setAccessibleDescription(hint);
+    if (m_menuButton)
+        m_menuButton->setAccessibleName(QStringLiteral("Actions for %1").arg(name));
+    if (m_openButton)
+        m_openButton->setAccessibleName(m_openButton->toolTip());
 }
 
 bool TunnelRow::refresh()
@@ -192,6 +237,7 @@ bool TunnelRow::refresh()
     m_toggle->setOn(isOn(status));
     if (m_toggle->status() != status)
         m_toggle->setStatus(status);
+    updateAccessibleNames();
     return status != before;
 }
 
@@ -261,6 +307,12 @@ void TunnelRow::ensureHoverActions()
             [this] { popUpMenu(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height()))); });
     box->addWidget(m_menuButton);
     m_trailingBox->layout()->addWidget(m_hoverActions);
+    // Tab goes from the switch to the row's actions, then on to the next row.
+    for (QWidget *button : {static_cast<QWidget *>(m_openButton), static_cast<QWidget *>(m_menuButton)})
+        button->installEventFilter(this);
+    setTabOrder(m_toggle, m_openButton);
+    setTabOrder(m_openButton, m_menuButton);
+    updateAccessibleNames();
 }
 
 void TunnelRow::ensureUptime()
@@ -281,18 +333,22 @@ void TunnelRow::ensureUptime()
 void TunnelRow::updateTrailing()
 {
     Trailing mode = Trailing::None;
-    if (m_hover)
+    if (m_hover || m_focusWithin)
         mode = Trailing::HoverActions;
     else if (m_tunnel.status == TunnelStatus::Connected)
         mode = Trailing::Uptime;
     else if (m_tunnel.status == TunnelStatus::Connecting)
         mode = Trailing::Connecting;
 
+    if (m_trailingBox->minimumWidth() != actionsWidth())
+        m_trailingBox->setMinimumWidth(actionsWidth());
     if (mode == Trailing::HoverActions) {
         ensureHoverActions();
         const bool open = canOpenInBrowser();
-        if (open)
+        if (open) {
             m_openButton->setToolTip(QStringLiteral("Open ") + m_tunnel.browserURL()->toString());
+            m_openButton->setAccessibleName(m_openButton->toolTip());
+        }
         if (open != m_openButton->isVisibleTo(m_hoverActions))
             m_openButton->setVisible(open);
     } else if (mode == Trailing::Uptime) {
@@ -322,7 +378,6 @@ void TunnelRow::updateTrailing()
         m_uptimeBox->setVisible(mode == Trailing::Uptime);
     if (m_connecting)
         m_connecting->setVisible(mode == Trailing::Connecting);
-    m_trailingBox->setVisible(mode != Trailing::None);
 }
 
 bool TunnelRow::sparklineVisible() const

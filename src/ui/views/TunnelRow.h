@@ -37,6 +37,8 @@ public:
 
     bool isHovered() const { return m_hover; }
     void setHovered(bool hover);
+    // The keyboard is on one of the row's controls: the row then offers its actions as it does under the pointer.
+    bool hasFocusWithin() const { return m_focusWithin; }
 
     // Connected, and the tunnel has a browser address.
     bool canOpenInBrowser() const;
@@ -56,8 +58,10 @@ public:
     QString openButtonToolTip() const;
 
     StatusDot *statusDot() const { return m_dot; }
+    FWLabel *nameLabel() const { return m_name; }
     WarpToggle *toggle() const { return m_toggle; }
     PlainIconButton *menuButton() const { return m_menuButton; }
+    PlainIconButton *openButton() const { return m_openButton; }
     Animator *hoverAnimator() const { return m_hoverAnim; }
 
     // The row menu (actions menu and context menu alike); owned by `parent`.
@@ -70,11 +74,17 @@ protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void updateTrailing();
     void ensureHoverActions();
     void ensureUptime();
+    void updateAccessibleNames();
+    // Shows the actions while the keyboard is on one of the row's controls.
+    void syncFocus();
+    // Room kept for the hover actions, so that showing them never narrows the name and the route.
+    int actionsWidth() const;
     void popUpMenu(const QPoint &globalPos);
 
     AppState &m_state;
@@ -82,6 +92,7 @@ private:
     Tunnel m_tunnel;
     bool m_isLast = false;
     bool m_hover = false;
+    bool m_focusWithin = false;
     Trailing m_trailing = Trailing::None;
 
     QHBoxLayout *m_firstLine = nullptr;
