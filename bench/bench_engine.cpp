@@ -52,7 +52,7 @@ int main(int argc, char **argv)
         ManualClock clock;
         AppState state(optionsFor(makeTunnels(count, true), &runner, &clock));
         for (const Tunnel &t : makeTunnels(count, false))
-            runner.onStatus(t.id, TunnelStatus::Connected, std::nullopt);
+            runner.report(t.id, TunnelStatus::Connected);
         qint64 redraws = 0;
         QObject::connect(&state, &AppState::tunnelChanged, &state,
                          [&redraws](const QString &id) { redraws += id.size(); });

@@ -50,18 +50,31 @@ int main(int argc, char **argv)
     if (::mkfifo(fifo.toLocal8Bit().constData(), 0600) != 0)
         return 1;
 
-    // The fake waits on the fifo, then prints the line that decides "connected" and idles.
-    const QString decider = writeScript(dir, QStringLiteral("decider"),
-                                        QStringLiteral("read x < '%1'\n"
-                                                       "printf 'debug1: Entering interactive session.\\n'\n"
-                                                       "exec sleep 30")
-                                            .arg(fifo));
+    // The fake prints what ssh prints before its session starts (a banner with ssh's phrases in it, the login, the
+    // listener), waits on the fifo, then prints the line that decides "connected" and idles.
+    const QString decider =
+        writeScript(dir, QStringLiteral("decider"),
+                    QStringLiteral("printf 'debug1: Connecting to gateway [::1] port 22.\\r\\n'\n"
+                                   "printf 'debug1: connect to address ::1 port 22: Connection refused\\r\\n'\n"
+                                   "printf 'debug1: Connection established.\\r\\n'\n"
+                                   "printf 'debug1: SSH2_MSG_SERVICE_ACCEPT received\\r\\n'\n"
+                                   "printf 'Unauthorised users: Permission denied.\\n'\n"
+                                   "printf 'debug1: Entering interactive session.\\n'\n"
+                                   "printf 'debug1: Authentications that can continue: publickey\\r\\n'\n"
+                                   "printf 'Authenticated to gateway ([127.0.0.1]:22) using \"publickey\".\\r\\n'\n"
+                                   "printf 'debug1: Local forwarding listening on 127.0.0.1 port 8080.\\r\\n'\n"
+                                   "read x < '%1'\n"
+                                   "printf 'debug1: Entering interactive session.\\r\\n'\n"
+                                   "exec sleep 30")
+                        .arg(fifo));
     SSHManager latencyManager(decider);
     bool connecting = false;
     bool connected = false;
     QElapsedTimer clock;
     qint64 connectedAt = 0;
-    latencyManager.onStatus = [&](const QString &, TunnelStatus status, const std::optional<QString> &) {
+    int logged = 0;
+    latencyManager.onLog = [&](const QString &, quint64, const LogLine &) { ++logged; };
+    latencyManager.onStatus = [&](const QString &, quint64, TunnelStatus status, const std::optional<QString> &) {
         if (status == TunnelStatus::Connecting)
             connecting = true;
         if (status == TunnelStatus::Connected) {
@@ -77,8 +90,10 @@ int main(int argc, char **argv)
     QList<double> latencies;
     for (int i = 0; i < runs; ++i) {
         connecting = connected = false;
+        logged = 0;
         latencyManager.start(tunnel);
-        if (!runUntil([&] { return connecting; }))
+        // Everything before the deciding line has been read and judged before the clock starts.
+        if (!runUntil([&] { return connecting && logged == 9; }))
             return 1;
         QFile go(fifo);
         go.open(QIODevice::WriteOnly); // returns once the fake has opened its end
@@ -103,6 +118,10 @@ int main(int argc, char **argv)
         process.start(decider, {});
         if (!process.waitForStarted())
             return 1;
+        QByteArray before;
+        while (!before.contains("Local forwarding listening on 127.0.0.1 port 8080.\r\n") &&
+               process.waitForReadyRead(10000))
+            before += process.readAll();
         QFile go(fifo);
         go.open(QIODevice::WriteOnly);
         clock.start();
@@ -128,8 +147,8 @@ int main(int argc, char **argv)
     SSHManager throughputManager(chatter);
     int received = 0;
     bool exited = false;
-    throughputManager.onLog = [&](const QString &, const LogLine &) { ++received; };
-    throughputManager.onStatus = [&](const QString &, TunnelStatus status, const std::optional<QString> &) {
+    throughputManager.onLog = [&](const QString &, quint64, const LogLine &) { ++received; };
+    throughputManager.onStatus = [&](const QString &, quint64, TunnelStatus status, const std::optional<QString> &) {
         exited = exited || status == TunnelStatus::Failed;
     };
     QElapsedTimer timer;

@@ -85,12 +85,14 @@ AppState::AppState(AppStateOptions options, QObject *parent)
 
     // Runner reports and timer firings hold the state weakly: once it is gone they are dropped.
     QPointer<AppState> self(this);
-    m_ssh->onStatus = [self](const QString &id, TunnelStatus status, const std::optional<QString> &reason) {
-        if (self)
+    // Only the tunnel's current run is heard: a report still queued from a replaced or stopped child is dropped.
+    m_ssh->onStatus = [self](const QString &id, quint64 run, TunnelStatus status,
+                             const std::optional<QString> &reason) {
+        if (self && self->m_runs.value(id) == run)
             self->applyStatus(id, status, reason);
     };
-    m_ssh->onLog = [self](const QString &id, const LogLine &line) {
-        if (self)
+    m_ssh->onLog = [self](const QString &id, quint64 run, const LogLine &line) {
+        if (self && self->m_runs.value(id) == run)
             self->append(line, id);
     };
 
@@ -221,7 +223,7 @@ void AppState::launch(const QString &id)
     emit logCleared(id);
     emit tunnelChanged(id);
     updateGlyph();
-    m_ssh->start(record);
+    m_runs.insert(id, m_ssh->start(record));
 }
 
 void AppState::stop(const QString &id)
@@ -234,6 +236,7 @@ void AppState::stop(const QString &id)
     m_reconnectAttempts.remove(id);
     m_triedHosts.remove(id);
     cancelWork(id);
+    m_runs.remove(id);
     m_ssh->stop(id);
     m_systemProxy->disable(id);
     t = find(id);
@@ -504,6 +507,7 @@ void AppState::deleteTunnel(const QString &id)
         stop(id);
     else
         m_ssh->stop(id);
+    m_runs.remove(id);
     m_tunnels.removeIf([&id](const Tunnel &t) { return t.id == id; });
     if (m_logs.remove(id))
         emit logCleared(id);

@@ -154,6 +154,8 @@ private:
     Appearance m_appearance = Appearance::Auto;
     QSet<QString> m_flash;
     QHash<QString, QList<LogLine>> m_logs;
+    // The run each tunnel's reports must carry to be heard (the runner's id of its latest start).
+    QHash<QString, quint64> m_runs;
 
     SSHRunning *m_ssh = nullptr;
     SystemProxying *m_systemProxy = nullptr;

@@ -1,13 +1,15 @@
 #include "ssh/SSHManager.h"
 
 #include "log/Log.h"
+#include "ssh/PortHolder.h"
 #include "ssh/SSHCommandLine.h"
+#include "ssh/SSHOutputInterpreter.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QMutexLocker>
 #include <QProcess>
-#include <array>
+#include <QTimer>
 #include <csignal>
 #include <unistd.h>
 
@@ -16,34 +18,6 @@
 #endif
 
 namespace {
-
-// An unterminated line longer than this is handled as a line of its own rather than held back for ever.
-constexpr qsizetype maxPendingBytes = 64 * 1024;
-
-struct FailureRow {
-    QLatin1StringView pattern;
-    QLatin1StringView reason;
-};
-
-constexpr std::array<FailureRow, 11> failureTable{{
-    {QLatin1StringView("Permission denied"), QLatin1StringView("Permission denied")},
-    {QLatin1StringView("Connection refused"), QLatin1StringView("Connection refused")},
-    {QLatin1StringView("Could not resolve hostname"), QLatin1StringView("Host not found")},
-    {QLatin1StringView("Name or service not known"), QLatin1StringView("Host not found")},
-    {QLatin1StringView("Connection timed out"), QLatin1StringView("Connection timed out")},
-    {QLatin1StringView("Operation timed out"), QLatin1StringView("Connection timed out")},
-    {QLatin1StringView("Host key verification failed"), QLatin1StringView("Host key verification failed")},
-    {QLatin1StringView("Address already in use"), QLatin1StringView("Local port already in use")},
-    {QLatin1StringView("cannot listen to port"), QLatin1StringView("Cannot bind local port")},
-    {QLatin1StringView("remote port forwarding failed"), QLatin1StringView("Remote forwarding failed")},
-    {QLatin1StringView("No route to host"), QLatin1StringView("No route to host")},
-}};
-
-constexpr std::array<QLatin1StringView, 4> connectedPhrases{
-    QLatin1StringView("Local forwarding listening"), QLatin1StringView("All requested forwarding succeeded"),
-    QLatin1StringView("remote forward success"), QLatin1StringView("Entering interactive session")};
-
-const QString invalidHostName = QStringLiteral("Invalid host name");
 
 // Runs in the child between fork and exec: the child gets SIGTERM when Flumewire dies, however it dies, so no ssh
 // is left holding a port. If the parent is already gone by then, end at once.
@@ -73,16 +47,38 @@ QString boolText(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
+// Asks a child that is no longer wanted to end (SIGTERM, which ssh obeys at once), kills it if it is still there
+// after the grace time, and deletes the process object once it has exited, so it is reaped and its pipes closed.
+void endProcess(QProcess *process)
+{
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
+    }
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    process->terminate();
+    QTimer::singleShot(SSHManager::killGraceMs, process, [process] {
+        if (process->state() != QProcess::NotRunning)
+            process->kill();
+    });
+}
+
+const QString connectionTimedOut = QStringLiteral("Connection timed out");
+const QString invalidHostName = QStringLiteral("Invalid host name");
+
 } // namespace
 
 struct SSHManager::Child {
+    explicit Child(TunnelType type) : interpreter(type) {}
+
     QString id;
-    TunnelType type = TunnelType::Local;
+    quint64 run = 0;
+    // The listening port of a local or SOCKS forward (0 for a remote forward), for naming who holds it.
+    quint16 localPort = 0;
     QProcess *process = nullptr;
-    // Bytes after the last line break, waiting for the rest of their line.
-    QByteArray pending;
-    bool established = false;
-    std::optional<QString> lastFailure;
+    // Fires when the run is still connecting at the deadline; owned by the process object.
+    QTimer *deadline = nullptr;
+    SSHOutputInterpreter interpreter;
 };
 
 SSHManager::SSHManager(const QString &program, QObject *parent) : QObject(parent), m_program(program) {}
@@ -97,22 +93,25 @@ SSHManager::~SSHManager()
     }
 }
 
-void SSHManager::start(const Tunnel &tunnel)
+quint64 SSHManager::start(const Tunnel &tunnel)
 {
     stop(tunnel.id);
+    const quint64 run = ++m_lastRun;
 
     if (destinationIsUnsafe(tunnel)) {
         logUnsafeDestination(tunnel.id, tunnel);
-        emitStatus(tunnel.id, TunnelStatus::Failed, invalidHostName);
-        return;
+        emitStatus(tunnel.id, run, TunnelStatus::Failed, invalidHostName);
+        return run;
     }
 
     const QStringList args = tunnel.sshArguments();
     Log::ssh(Log::Level::Default, QStringLiteral("start %1: ssh %2").arg(tunnel.id, args.join(QLatin1Char(' '))));
 
-    auto child = std::make_shared<Child>();
+    auto child = std::make_shared<Child>(tunnel.type);
     child->id = tunnel.id;
-    child->type = tunnel.type;
+    child->run = run;
+    if (tunnel.type != TunnelType::Remote)
+        child->localPort = tunnel.bindPort.toUShort();
     child->process = new QProcess(this);
     QProcess *process = child->process;
     process->setProgram(m_program);
@@ -120,23 +119,29 @@ void SSHManager::start(const Tunnel &tunnel)
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setInputChannelMode(QProcess::ForwardedInputChannel);
     process->setChildProcessModifier(childSetup());
-    connect(process, &QProcess::readyReadStandardOutput, this, [this, child] { readOutput(child); });
+    connect(process, &QProcess::readyReadStandardOutput, this,
+            [this, child] { handleChunk(child, child->process->readAllStandardOutput(), false); });
     connect(process, &QProcess::finished, this, [this, child](int exitCode) { handleExit(child, exitCode); });
+    child->deadline = new QTimer(process);
+    child->deadline->setSingleShot(true);
+    connect(child->deadline, &QTimer::timeout, this, [this, child] { handleDeadline(child); });
 
     process->start();
     if (!process->waitForStarted()) {
         const QString description = process->errorString();
         Log::ssh(Log::Level::Error, QStringLiteral("launch failed %1: %2").arg(tunnel.id, description));
         retire(child);
-        emitStatus(tunnel.id, TunnelStatus::Failed, description);
-        return;
+        emitStatus(tunnel.id, run, TunnelStatus::Failed, description);
+        return run;
     }
 
+    child->deadline->start(m_connectionDeadlineMs);
     {
         QMutexLocker locker(&m_lock);
         m_procs[tunnel.id] = child;
     }
-    emitStatus(tunnel.id, TunnelStatus::Connecting, std::nullopt);
+    emitStatus(tunnel.id, run, TunnelStatus::Connecting, std::nullopt);
+    return run;
 }
 
 void SSHManager::stop(const QString &id)
@@ -174,31 +179,12 @@ bool SSHManager::isRunning(const QString &id) const
 
 std::optional<QString> SSHManager::failureReason(const QString &text)
 {
-    for (const FailureRow &row : failureTable) {
-        if (text.contains(row.pattern, Qt::CaseSensitive))
-            return QString(row.reason);
-    }
-    return std::nullopt;
+    return SSHOutputInterpreter::failureReason(text);
 }
 
 bool SSHManager::indicatesConnected(const QString &text)
 {
-    for (const QLatin1StringView phrase : connectedPhrases) {
-        if (text.contains(phrase, Qt::CaseSensitive))
-            return true;
-    }
-    return false;
-}
-
-bool SSHManager::confirmsForwarding(TunnelType type, const QString &text)
-{
-    // ssh announces a local listener before binding it, and enters its session before the server has answered a
-    // remote forward. For local and SOCKS forwards the session starts only after every listener is bound (a bind
-    // failure ends ssh first); a remote forward is up only once the server has accepted it.
-    if (type == TunnelType::Remote)
-        return text.contains(QLatin1StringView("remote forward success")) ||
-               text.contains(QLatin1StringView("All requested forwarding succeeded"));
-    return text.contains(QLatin1StringView("Entering interactive session"));
+    return SSHOutputInterpreter::indicatesConnected(text);
 }
 
 bool SSHManager::destinationIsUnsafe(const Tunnel &tunnel)
@@ -224,7 +210,7 @@ QStringList SSHManager::testArguments(const Tunnel &tunnel)
 }
 
 void SSHManager::test(const Tunnel &tunnel, std::function<void(bool ok, QString message)> completion,
-                      const QString &program)
+                      const QString &program, int deadlineMs)
 {
     QObject *context = QCoreApplication::instance();
     const auto finish = [context, completion](bool ok, const QString &message) {
@@ -255,8 +241,12 @@ void SSHManager::test(const Tunnel &tunnel, std::function<void(bool ok, QString 
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setInputChannelMode(QProcess::ForwardedInputChannel);
     process->setChildProcessModifier(childSetup());
-    QObject::connect(process, &QProcess::finished, process,
-                     [process, finish, logVerdict](int exitCode, QProcess::ExitStatus exitStatus) {
+    // Whichever comes first, ssh's exit or the deadline, gives the one answer; the other is then cut off.
+    auto *deadline = new QTimer(process);
+    deadline->setSingleShot(true);
+    QObject::connect(process, &QProcess::finished, deadline,
+                     [process, deadline, finish, logVerdict](int exitCode, QProcess::ExitStatus exitStatus) {
+                         deadline->stop();
                          const QString text = QString::fromUtf8(process->readAllStandardError());
                          const bool ok = exitStatus == QProcess::NormalExit && exitCode == 0;
                          const QString message = ok ? QStringLiteral("Connected")
@@ -265,67 +255,37 @@ void SSHManager::test(const Tunnel &tunnel, std::function<void(bool ok, QString 
                          finish(ok, message);
                          process->deleteLater();
                      });
+    QObject::connect(deadline, &QTimer::timeout, process, [process, deadline, finish, logVerdict] {
+        QObject::disconnect(process, &QProcess::finished, deadline, nullptr);
+        logVerdict(connectionTimedOut);
+        finish(false, connectionTimedOut);
+        endProcess(process);
+    });
     process->start();
     if (!process->waitForStarted()) {
         const QString description = process->errorString();
-        QObject::disconnect(process, &QProcess::finished, process, nullptr);
+        QObject::disconnect(process, &QProcess::finished, deadline, nullptr);
         if (process->state() != QProcess::NotRunning) {
             process->kill();
             process->waitForFinished();
         }
         process->deleteLater();
         finish(false, description);
+        return;
     }
-}
-
-void SSHManager::readOutput(const std::shared_ptr<Child> &child)
-{
-    handleChunk(child, child->process->readAllStandardOutput(), false);
+    deadline->start(deadlineMs);
 }
 
 void SSHManager::handleChunk(const std::shared_ptr<Child> &child, const QByteArray &bytes, bool atEnd)
 {
-    child->pending += bytes;
-    qsizetype cut = std::max(child->pending.lastIndexOf('\n'), child->pending.lastIndexOf('\r'));
-    if (atEnd || child->pending.size() - (cut + 1) > maxPendingBytes)
-        cut = child->pending.size() - 1;
-    if (cut < 0)
-        return;
-    // Whole lines only: a multi-byte character is never cut, and bytes that are not UTF-8 become U+FFFD.
-    const QString text = QString::fromUtf8(child->pending.constData(), cut + 1);
-    child->pending.remove(0, cut + 1);
-
-    qsizetype begin = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text.at(i) != QLatin1Char('\n') && text.at(i) != QLatin1Char('\r'))
-            continue;
-        const QString line = trimSpacesAndTabs(text.mid(begin, i - begin));
-        begin = i + 1;
-        if (!line.isEmpty())
-            handleLine(child, line);
-    }
-}
-
-void SSHManager::handleLine(const std::shared_ptr<Child> &child, const QString &line)
-{
-    emitLog(child->id, line);
-    Log::ssh(Log::Level::Debug, QStringLiteral("[%1] %2").arg(child->id, line));
-    if (child->established)
-        return;
-    if (const std::optional<QString> reason = failureReason(line)) {
-        // The first recognised failure is the cause; ssh's further complaints about it ("cannot listen to port"
-        // after "Address already in use") must not replace it.
-        if (child->lastFailure)
-            return;
-        child->lastFailure = reason;
-        Log::ssh(Log::Level::Error, QStringLiteral("failed %1: %2").arg(child->id, *reason));
-        emitStatus(child->id, TunnelStatus::Failed, reason);
-        return;
-    }
-    if (confirmsForwarding(child->type, line)) {
-        child->established = true;
-        Log::ssh(Log::Level::Default, QStringLiteral("connected %1").arg(child->id));
-        emitStatus(child->id, TunnelStatus::Connected, std::nullopt);
+    for (const SSHOutputLine &line : child->interpreter.feed(bytes, atEnd)) {
+        emitLog(child->id, child->run, line.text);
+        Log::ssh(Log::Level::Debug, QStringLiteral("[%1] %2").arg(child->id, line.text));
+        if (line.connects) {
+            child->deadline->stop();
+            Log::ssh(Log::Level::Default, QStringLiteral("connected %1").arg(child->id));
+            emitStatus(child->id, child->run, TunnelStatus::Connected, std::nullopt);
+        }
     }
 }
 
@@ -333,56 +293,84 @@ void SSHManager::handleExit(const std::shared_ptr<Child> &child, int exitCode)
 {
     // Whatever is still buffered, including a last line without a line break, is read before deciding.
     handleChunk(child, child->process->readAllStandardOutput(), true);
-    {
-        QMutexLocker locker(&m_lock);
-        const auto it = m_procs.find(child->id);
-        if (it != m_procs.end() && it->second == child)
-            m_procs.erase(it);
+    child->deadline->stop();
+    forget(child);
+    const bool established = child->interpreter.established();
+    Log::ssh(
+        Log::Level::Default,
+        QStringLiteral("exited %1 code=%2 established=%3").arg(child->id).arg(exitCode).arg(boolText(established)));
+    const QString reason = child->interpreter.exitReason();
+    if (!established) {
+        Log::ssh(Log::Level::Error, QStringLiteral("failed %1: %2").arg(child->id, reason));
+        if (reason == QLatin1StringView("Local port already in use"))
+            reportPortHolder(child);
     }
-    Log::ssh(Log::Level::Default, QStringLiteral("exited %1 code=%2 established=%3")
-                                      .arg(child->id)
-                                      .arg(exitCode)
-                                      .arg(boolText(child->established)));
-    const QString reason = child->lastFailure   ? *child->lastFailure
-                           : child->established ? QStringLiteral("Disconnected")
-                                                : QStringLiteral("Connection failed");
-    emitStatus(child->id, TunnelStatus::Failed, reason);
+    emitStatus(child->id, child->run, TunnelStatus::Failed, reason);
     child->process->disconnect(this);
     child->process->deleteLater();
 }
 
-void SSHManager::retire(const std::shared_ptr<Child> &child)
+void SSHManager::handleDeadline(const std::shared_ptr<Child> &child)
 {
-    QProcess *process = child->process;
-    process->disconnect(this);
-    if (process->state() == QProcess::NotRunning) {
-        process->deleteLater();
+    if (child->interpreter.established())
         return;
-    }
-    // Deleted once it has exited, so the child is reaped and its pipes closed; its exit is never reported.
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    process->terminate();
+    forget(child);
+    const QString note =
+        QStringLiteral("No connection after %1 s: ssh stopped").arg(QString::number(m_connectionDeadlineMs / 1000.0));
+    emitLog(child->id, child->run, note);
+    Log::ssh(Log::Level::Error, QStringLiteral("failed %1: %2 (%3)").arg(child->id, connectionTimedOut, note));
+    retire(child);
+    emitStatus(child->id, child->run, TunnelStatus::Failed, connectionTimedOut);
 }
 
-void SSHManager::emitStatus(const QString &id, TunnelStatus status, const std::optional<QString> &reason)
+void SSHManager::reportPortHolder(const std::shared_ptr<Child> &child)
+{
+    if (child->localPort == 0)
+        return;
+    const std::optional<QString> holder = PortHolder::describe(child->localPort);
+    if (!holder)
+        return;
+    const QString note = QStringLiteral("port %1 is held by %2").arg(child->localPort).arg(*holder);
+    Log::ssh(Log::Level::Default, QStringLiteral("busy %1: %2").arg(child->id, note));
+    emitLog(child->id, child->run, note);
+}
+
+void SSHManager::forget(const std::shared_ptr<Child> &child)
+{
+    QMutexLocker locker(&m_lock);
+    const auto it = m_procs.find(child->id);
+    if (it != m_procs.end() && it->second == child)
+        m_procs.erase(it);
+}
+
+void SSHManager::retire(const std::shared_ptr<Child> &child)
+{
+    // Its exit and any output still to come are never reported.
+    child->process->disconnect(this);
+    child->deadline->stop();
+    child->deadline->disconnect(this);
+    endProcess(child->process);
+}
+
+void SSHManager::emitStatus(const QString &id, quint64 run, TunnelStatus status, const std::optional<QString> &reason)
 {
     QMetaObject::invokeMethod(
         this,
-        [this, id, status, reason] {
+        [this, id, run, status, reason] {
             if (onStatus)
-                onStatus(id, status, reason);
+                onStatus(id, run, status, reason);
         },
         Qt::QueuedConnection);
 }
 
-void SSHManager::emitLog(const QString &id, const QString &text)
+void SSHManager::emitLog(const QString &id, quint64 run, const QString &text)
 {
     const LogLine line = LogLine::make(text);
     QMetaObject::invokeMethod(
         this,
-        [this, id, line] {
+        [this, id, run, line] {
             if (onLog)
-                onLog(id, line);
+                onLog(id, run, line);
         },
         Qt::QueuedConnection);
 }

@@ -43,10 +43,10 @@ struct Engine {
         });
         // Sits between the runner and the engine so the reports the engine then rewrites are seen too.
         SSHRunning::StatusCallback engineSide = ssh.onStatus;
-        ssh.onStatus = [this, engineSide](const QString &id, TunnelStatus status,
+        ssh.onStatus = [this, engineSide](const QString &id, quint64 run, TunnelStatus status,
                                           const std::optional<QString> &reason) {
             note(reports[id], status, reason);
-            engineSide(id, status, reason);
+            engineSide(id, run, status, reason);
         };
     }
 

@@ -50,6 +50,7 @@ private slots:
     void creationStartsAutostartTunnelsInOrder();
     void lifecycleTable();
     void staleReportsAfterStopAreDropped();
+    void reportsOfAReplacedRunAreDropped();
     void logKeepsFiveHundredLinesPerRun();
     void tickCountsUptimeAndProbesEveryThirdConnectedTick();
     void glyphVariantAndActiveCount();
@@ -192,10 +193,35 @@ void TstAppState::staleReportsAfterStopAreDropped()
     h.clock.advance(60'000);
     QCOMPARE(h.runner.startsOf(a), 1);
 
-    // While a child runs, the same reports are taken.
+    // Even with a child running under the id again, the stopped run stays unheard.
     h.runner.running.insert(a);
     h.runner.report(a, S::Connected);
+    QCOMPARE(h.t(a).status, S::Idle);
+}
+
+void TstAppState::reportsOfAReplacedRunAreDropped()
+{
+    TempHome home;
+    EngineHarness h({makeTunnel(a)});
+    h.state->start(a);
+    bringUp(h, a);
+    const quint64 first = h.runner.runs.value(a);
+    h.state->start(a);
+    QVERIFY(h.runner.runs.value(a) > first);
+
+    // What the replaced child said arrives after the new run began: none of it reaches the new run.
+    h.runner.log(a, QStringLiteral("last words of the old child"), first);
+    h.runner.reportFrom(first, a, S::Failed, QStringLiteral("Disconnected"));
+    h.runner.reportFrom(first, a, S::Connected);
+    QCOMPARE(h.t(a).status, S::Connecting);
+    QCOMPARE(h.t(a).reason, std::nullopt);
+    QVERIFY(!h.state->hasPendingWork(a));
+    QVERIFY(h.state->logs(a).isEmpty());
+
+    h.runner.log(a, QStringLiteral("new"));
+    h.runner.report(a, S::Connected);
     QCOMPARE(h.t(a).status, S::Connected);
+    QCOMPARE(h.state->logs(a).size(), 1);
 }
 
 void TstAppState::logKeepsFiveHundredLinesPerRun()

@@ -10,7 +10,7 @@ int main(int argc, char **argv)
     if (argc < 2)
         return 2;
     SSHManager manager(QString::fromLocal8Bit(argv[1]));
-    manager.onStatus = [](const QString &, TunnelStatus status, const std::optional<QString> &) {
+    manager.onStatus = [](const QString &, quint64, TunnelStatus status, const std::optional<QString> &) {
         if (status == TunnelStatus::Connecting) {
             std::puts("started");
             std::fflush(stdout);

@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QtTest>
 #include <csignal>
 #include <unistd.h>
@@ -62,7 +64,8 @@ struct TestOutcome {
 };
 
 // Starts a one-shot login test; the outcome fills in when its completion arrives.
-std::shared_ptr<TestOutcome> runTest(const Tunnel &tunnel, const QString &program)
+std::shared_ptr<TestOutcome> runTest(const Tunnel &tunnel, const QString &program,
+                                     int deadlineMs = SSHManager::testDeadlineMs)
 {
     auto outcome = std::make_shared<TestOutcome>();
     SSHManager::test(
@@ -72,7 +75,7 @@ std::shared_ptr<TestOutcome> runTest(const Tunnel &tunnel, const QString &progra
             outcome->ok = ok;
             outcome->message = message;
         },
-        program);
+        program, deadlineMs);
     return outcome;
 }
 
@@ -108,18 +111,97 @@ private slots:
               "debug1: remote forward success for: x", "debug1: Entering interactive session."})
             QVERIFY(SSHManager::indicatesConnected(phrase));
         QVERIFY(!SSHManager::indicatesConnected("entering interactive session"));
+    }
 
-        // Only the line that proves the forwards are up decides, by type.
-        const QString listening = "debug1: Local forwarding listening on 127.0.0.1 port 1.";
-        const QString entering = "debug1: Entering interactive session.";
-        const QString remoteOk = "debug1: remote forward success for: listen 1, connect 2";
-        QVERIFY(!SSHManager::confirmsForwarding(TunnelType::Local, listening));
-        QVERIFY(SSHManager::confirmsForwarding(TunnelType::Local, entering));
-        QVERIFY(SSHManager::confirmsForwarding(TunnelType::Socks, entering));
-        QVERIFY(!SSHManager::confirmsForwarding(TunnelType::Local, remoteOk));
-        QVERIFY(!SSHManager::confirmsForwarding(TunnelType::Remote, entering));
-        QVERIFY(SSHManager::confirmsForwarding(TunnelType::Remote, remoteOk));
-        QVERIFY(SSHManager::confirmsForwarding(TunnelType::Remote, "All requested forwarding succeeded"));
+    void transcriptsReplayed()
+    {
+        // What the real ssh printed with the runner's options against the test server (recorded by
+        // transcripts/record.sh; every one but the silent servers has a banner that carries ssh's phrases), played
+        // back by a fake ssh that then exits with ssh's code or, where ssh was still running, keeps running.
+        struct Case {
+            const char *name;
+            TunnelType type;
+            int exitCode; // -1: ssh was still running
+            QStringList statuses;
+            // The line (counted from 1) that shows the run connected, if it does.
+            int decidingLine = 0;
+        };
+        const auto failed = [](const char *reason) {
+            return QStringList{"connecting", QStringLiteral("failed: ") + reason};
+        };
+        const QStringList connected{"connecting", "connected"};
+        const QList<Case> cases{
+            {"first-address-refused", TunnelType::Local, -1, connected, 56},
+            {"every-address-refused", TunnelType::Local, 255, failed("Connection refused")},
+            {"banner-connected", TunnelType::Local, -1, connected, 50},
+            {"socks-connected", TunnelType::Socks, -1, connected, 50},
+            {"remote-connected", TunnelType::Remote, -1, connected, 55},
+            {"jump-connected", TunnelType::Local, -1, connected, 105},
+            {"jump-target-refuses-key", TunnelType::Local, 255, failed("Permission denied")},
+            {"jump-target-refuses-connection", TunnelType::Local, 255, failed("Connection refused")},
+            {"wrong-key", TunnelType::Local, 255, failed("Permission denied")},
+            {"busy-local-port", TunnelType::Local, 255, failed("Local port already in use")},
+            {"busy-remote-port", TunnelType::Remote, 255, failed("Remote forwarding failed")},
+            {"unknown-host", TunnelType::Local, 255, failed("Host not found")},
+            {"host-key-changed", TunnelType::Local, 255, failed("Host key verification failed")},
+            {"text-before-version", TunnelType::Local, 255, failed("Connection failed")},
+            {"silent-server", TunnelType::Local, -1, failed("Connection timed out")},
+            {"stalled-after-version", TunnelType::Local, -1, failed("Connection timed out")},
+        };
+
+        // The tunnels' local port is held here, so a busy port is named with this process.
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        const QString heldBy = QStringLiteral("port %1 is held by %2 (pid %3)")
+                                   .arg(holder.serverPort())
+                                   .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
+                                   .arg(QCoreApplication::applicationPid());
+        const int deadlineMs = 1500;
+
+        FakeSsh fake;
+        std::vector<std::unique_ptr<SSHManager>> managers;
+        std::vector<std::unique_ptr<RunnerRecorder>> recorders;
+        QList<quint64> runs;
+        for (const Case &c : cases) {
+            const QString transcript = QStringLiteral(TRANSCRIPTS_DIR "/%1.txt").arg(c.name);
+            QVERIFY2(QFile::exists(transcript), qPrintable(transcript));
+            const QString end =
+                c.exitCode < 0 ? QStringLiteral("exec sleep 30") : QStringLiteral("exit %1").arg(c.exitCode);
+            const QString program = fake.write(QStringLiteral("cat '%1'\n%2").arg(transcript, end), c.name);
+            managers.push_back(std::make_unique<SSHManager>(program));
+            recorders.push_back(std::make_unique<RunnerRecorder>(*managers.back()));
+            // Only a run that never connects meets the deadline; a short one keeps the test quick.
+            if (c.statuses.last().endsWith("timed out"))
+                managers.back()->setConnectionDeadline(deadlineMs);
+            Tunnel t = tunnelFor(c.name, c.type);
+            t.bindPort = QString::number(holder.serverPort());
+            runs.append(managers.back()->start(t));
+        }
+
+        for (qsizetype i = 0; i < cases.size(); ++i) {
+            const Case &c = cases.at(i);
+            const RunnerRecorder &recorder = *recorders.at(i);
+            QStringList expectedLog = fileLines(QStringLiteral(TRANSCRIPTS_DIR "/%1.txt").arg(c.name), true);
+            if (c.statuses.last().endsWith("Local port already in use"))
+                expectedLog.append(heldBy);
+            if (c.statuses.last().endsWith("timed out"))
+                expectedLog.append(QStringLiteral("No connection after 1.5 s: ssh stopped"));
+            const QByteArray story = QByteArray(c.name) + ": " + recorder.statusTexts(c.name).join(", ").toUtf8();
+            QVERIFY2(recorder.waitForStatuses(c.name, c.statuses.size()), story.constData());
+            QVERIFY2(recorder.waitForLogs(c.name, expectedLog.size()), story.constData());
+            QCoreApplication::processEvents();
+            QCOMPARE(recorder.statusTexts(c.name), c.statuses);
+            QCOMPARE(recorder.logTexts(c.name), expectedLog);
+            QCOMPARE(recorder.runs(c.name), QList<quint64>{runs.at(i)});
+            if (c.decidingLine > 0)
+                QCOMPARE(recorder.statuses(c.name).last().logsBefore, c.decidingLine);
+        }
+        QVERIFY(!runs.contains(0));
+        // A run stopped at the deadline leaves no process behind.
+        for (qsizetype i = 0; i < cases.size(); ++i) {
+            if (cases.at(i).statuses.last().endsWith("timed out"))
+                QTRY_COMPARE(managers.at(i)->findChildren<QProcess *>().size(), 0);
+        }
     }
 
     void linesAcrossReadsAndStrayBytes()
@@ -127,41 +209,44 @@ private slots:
         FakeSsh fake;
         const QString dir = fake.dir();
         // Pieces wait for marker files, so each write reaches the reader on its own.
-        const QString program = fake.write(QStringLiteral("printf 'a\\r\\nb\\n\\n  \\t \\r\\ndebug1: Entering inter'\n"
-                                                          "while [ ! -e '%1/go1' ]; do sleep 0.01; done\n"
-                                                          "printf 'active session.\\r\\n\\303'\n"
-                                                          "while [ ! -e '%1/go2' ]; do sleep 0.01; done\n"
-                                                          "printf '\\251t\\303\\n'\n"
-                                                          "printf 'x \\377\\376 y\\n\\tlast line without break '\n"
-                                                          "exit 3")
-                                               .arg(dir));
+        const QString program =
+            fake.write(QStringLiteral("printf 'a\\r\\nb\\n\\n  \\t \\r\\n'\n"
+                                      "printf 'debug1: Local forwarding listening on 127.0.0.1 port "
+                                      "8080.\\r\\ndebug1: Entering inter'\n"
+                                      "while [ ! -e '%1/go1' ]; do sleep 0.01; done\n"
+                                      "printf 'active session.\\r\\n\\303'\n"
+                                      "while [ ! -e '%1/go2' ]; do sleep 0.01; done\n"
+                                      "printf '\\251t\\303\\n'\n"
+                                      "printf 'x \\377\\376 y\\n\\tlast line without break '\n"
+                                      "exit 3")
+                           .arg(dir));
         SSHManager manager(program);
         RunnerRecorder recorder(manager);
         manager.start(tunnelFor("t"));
-        QVERIFY(recorder.waitForLogs("t", 2));
-        QCOMPARE(recorder.logTexts("t"), QStringList({"a", "b"}));
+        QVERIFY(recorder.waitForLogs("t", 3));
+        QCOMPARE(recorder.logTexts("t"),
+                 QStringList({"a", "b", "debug1: Local forwarding listening on 127.0.0.1 port 8080."}));
         touch(dir + "/go1");
         QVERIFY(recorder.waitForStatus("t", TunnelStatus::Connected));
         touch(dir + "/go2");
         QVERIFY(recorder.waitForStatuses("t", 3));
         const QString replacement(QChar::ReplacementCharacter);
         QCOMPARE(recorder.logTexts("t"),
-                 QStringList({"a", "b", "debug1: Entering interactive session.",
-                              QString::fromUtf8("\xc3\xa9t") + replacement, "x " + replacement + replacement + " y",
-                              "last line without break"}));
+                 QStringList({"a", "b", "debug1: Local forwarding listening on 127.0.0.1 port 8080.",
+                              "debug1: Entering interactive session.", QString::fromUtf8("\xc3\xa9t") + replacement,
+                              "x " + replacement + replacement + " y", "last line without break"}));
         QCOMPARE(recorder.statusTexts("t"), QStringList({"connecting", "connected", "failed: Disconnected"}));
 
         // A deciding line that carries invalid bytes still decides; a last line without a break still counts.
-        const QString strayBytes = fake.write("printf 'debug1: \\377 key: Permission denied (publickey).\\n'\n"
+        const QString strayBytes = fake.write("printf 'me@h: \\377 Permission denied (publickey).\\n'\n"
                                               "printf 'ssh: connect to host h port 22: Connection refused'\n"
                                               "exit 255",
                                               "stray");
         SSHManager strayManager(strayBytes);
         RunnerRecorder strayRecorder(strayManager);
         strayManager.start(tunnelFor("s"));
-        QVERIFY(strayRecorder.waitForStatuses("s", 3));
-        QCOMPARE(strayRecorder.statusTexts("s"),
-                 QStringList({"connecting", "failed: Permission denied", "failed: Permission denied"}));
+        QVERIFY(strayRecorder.waitForStatuses("s", 2));
+        QCOMPARE(strayRecorder.statusTexts("s"), QStringList({"connecting", "failed: Permission denied"}));
         QCOMPARE(strayRecorder.logTexts("s").size(), 2);
         QVERIFY(strayRecorder.logTexts("s").first().contains(replacement));
 
@@ -177,79 +262,36 @@ private slots:
         QCOMPARE(chatterLines.count("debug1: channel 3: free: direct-tcpip, nchannels 4"), 20000);
     }
 
-    void decisionsByTunnelType()
-    {
-        FakeSsh fake;
-        // What ssh prints for a local port that is already taken: announced, then refused.
-        const QString busyLocal = fake.write("printf 'debug1: Local forwarding listening on 127.0.0.1 port 80.\\n'\n"
-                                             "printf 'bind [127.0.0.1]:80: Address already in use\\n'\n"
-                                             "printf 'channel_setup_fwd_listener_tcpip: cannot listen to port: 80\\n'\n"
-                                             "printf 'Could not request local forwarding.\\n'\n"
-                                             "exit 255",
-                                             "busy-local");
-        const QString remote = fake.write("printf 'debug1: Entering interactive session.\\n'\n"
-                                          "sleep 0.05\n"
-                                          "printf 'debug1: remote forward success for: listen 80, connect h:80\\n'\n"
-                                          "printf 'channel 2: open failed: connect failed: Connection refused\\n'\n"
-                                          "exit 255",
-                                          "remote");
-        const QString quiet = fake.write("printf 'debug1: Connecting to gateway port 22.\\n'\nexit 0", "quiet");
-
-        SSHManager busyManager(busyLocal);
-        SSHManager remoteManager(remote);
-        SSHManager quietManager(quiet);
-        RunnerRecorder busy(busyManager);
-        RunnerRecorder remoteRecorder(remoteManager);
-        RunnerRecorder quietRecorder(quietManager);
-        busyManager.start(tunnelFor("busy"));
-        remoteManager.start(tunnelFor("remote", TunnelType::Remote));
-        quietManager.start(tunnelFor("quiet"));
-
-        QVERIFY(busy.waitForStatuses("busy", 3));
-        QCOMPARE(busy.statusTexts("busy"),
-                 QStringList({"connecting", "failed: Local port already in use", "failed: Local port already in use"}));
-        QCOMPARE(busy.logTexts("busy").size(), 4);
-
-        // Remote: the session starts before the server answers; a refused connection once up changes nothing.
-        QVERIFY(remoteRecorder.waitForStatuses("remote", 3));
-        QCOMPARE(remoteRecorder.statusTexts("remote"),
-                 QStringList({"connecting", "connected", "failed: Disconnected"}));
-
-        QVERIFY(quietRecorder.waitForStatuses("quiet", 2));
-        QCOMPARE(quietRecorder.statusTexts("quiet"), QStringList({"connecting", "failed: Connection failed"}));
-        QVERIFY(busy.onMainThread() && remoteRecorder.onMainThread() && quietRecorder.onMainThread());
-    }
-
     void logMessagesAndLogLines()
     {
         FakeSsh fake;
-        const QString program = fake.write("printf 'debug1: Entering interactive session.\\n'\n"
+        const QString program = fake.write("printf 'debug1: remote forward success for: listen 80, connect h:80\\n'\n"
                                            "printf 'same\\nsame\\n'\n"
                                            "exit 3");
         const QString failing = fake.write("printf 'user@h: Permission denied (publickey).\\n'\nexit 255", "failing");
         LogCapture capture;
         SSHManager manager(program);
         RunnerRecorder recorder(manager);
-        const Tunnel tunnel = tunnelFor("t");
+        const Tunnel tunnel = tunnelFor("t", TunnelType::Remote);
         manager.start(tunnel);
         QVERIFY(recorder.waitForStatuses("t", 3));
 
         SSHManager failingManager(failing);
         RunnerRecorder failingRecorder(failingManager);
         failingManager.start(tunnelFor("f"));
-        QVERIFY(failingRecorder.waitForStatuses("f", 3));
+        QVERIFY(failingRecorder.waitForStatuses("f", 2));
 
         const QStringList messages = capture.messages(Log::Category::Ssh);
         const QStringList expected{"start t: ssh " + tunnel.sshArguments().join(' '),
-                                   "[t] debug1: Entering interactive session.",
+                                   "[t] debug1: remote forward success for: listen 80, connect h:80",
                                    "connected t",
                                    "[t] same",
                                    "[t] same",
                                    "exited t code=3 established=true",
                                    "start f: ssh " + tunnelFor("f").sshArguments().join(' '),
                                    "[f] user@h: Permission denied (publickey).",
-                                   "failed f: Permission denied",
-                                   "exited f code=255 established=false"};
+                                   "exited f code=255 established=false",
+                                   "failed f: Permission denied"};
         QCOMPARE(messages, expected);
         for (const Log::Entry &entry : capture.entries()) {
             const Log::Level level = entry.message.startsWith('[')         ? Log::Level::Debug
@@ -287,21 +329,25 @@ private slots:
     void stopAndRestartReportNothing()
     {
         FakeSsh fake;
-        const QString program = fake.write("printf 'debug1: Entering interactive session.\\n'\nexec sleep 30");
+        const QString program =
+            fake.write("printf 'debug1: remote forward success for: listen 80, connect h:80\\n'\nexec sleep 30");
         LogCapture capture;
         SSHManager manager(program);
         RunnerRecorder recorder(manager);
 
-        manager.start(tunnelFor("t"));
+        const quint64 first = manager.start(tunnelFor("t", TunnelType::Remote));
         // Reports are queued, never delivered inside start.
         QVERIFY(recorder.statuses("t").isEmpty());
         QVERIFY(manager.isRunning("t"));
         QVERIFY(recorder.waitForStatus("t", TunnelStatus::Connected));
 
-        manager.start(tunnelFor("t"));
+        // The replacement is a new run; the old child's exit is never reported, under either run.
+        const quint64 second = manager.start(tunnelFor("t", TunnelType::Remote));
+        QVERIFY(first > 0 && second > first);
         QVERIFY(recorder.waitForStatuses("t", 4));
         QTRY_COMPARE(manager.findChildren<QProcess *>().size(), 1);
         QCOMPARE(recorder.statusTexts("t"), QStringList({"connecting", "connected", "connecting", "connected"}));
+        QCOMPARE(recorder.runs("t"), QList<quint64>({first, second}));
 
         manager.stop("t");
         QVERIFY(!manager.isRunning("t"));
@@ -405,6 +451,22 @@ private slots:
         QVERIFY(!missing->ok && !missing->message.isEmpty());
         QTest::qWait(20);
         QCOMPARE(missing->calls, 1);
+
+        // An ssh that never finishes (even ignoring SIGTERM) is answered once at the deadline and then ended.
+        const QString pidFile = fake.dir() + "/hung.pid";
+        const QString hung =
+            fake.write(QStringLiteral("trap '' TERM\necho $$ > '%1.tmp'\nmv '%1.tmp' '%1'\nwhile :; do sleep 1; done")
+                           .arg(pidFile),
+                       "hung");
+        const auto late = runTest(t, hung, 300);
+        QTRY_COMPARE(late->calls, 1);
+        QVERIFY(!late->ok);
+        QCOMPARE(late->message, "Connection timed out");
+        QVERIFY(capture.contains("test @gateway: Connection timed out"));
+        QFile pid(pidFile);
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(pid.readAll().trimmed().toLongLong()), SSHManager::killGraceMs + 5000);
+        QCOMPARE(late->calls, 1);
     }
 
     void thousandCyclesLeakNothing()
@@ -458,11 +520,20 @@ private slots:
     }
 
 private:
-    static QStringList fileLines(const QString &path)
+    // The file's lines; asLogged: as a log shows them (split at CR and LF, trimmed, empty ones left out).
+    static QStringList fileLines(const QString &path, bool asLogged = false)
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return {};
+        if (asLogged) {
+            QStringList lines;
+            for (const QString &line : QString::fromUtf8(file.readAll()).split(QRegularExpression("[\r\n]"))) {
+                if (!line.trimmed().isEmpty())
+                    lines << line.trimmed();
+            }
+            return lines;
+        }
         QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
         if (!lines.isEmpty() && lines.last().isEmpty())
             lines.removeLast();

@@ -2,18 +2,22 @@
 
 #include "ssh/SSHRunning.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QStringList>
 
-// A runner that spawns nothing: it records every call and delivers reports only when the test says so.
+// A runner that spawns nothing: it records every call and delivers reports only when the test says so, tagged with
+// the id's latest run unless the test names another.
 class FakeRunner : public SSHRunning {
 public:
-    void start(const Tunnel &tunnel) override
+    quint64 start(const Tunnel &tunnel) override
     {
         started.append(tunnel);
         calls.append(QStringLiteral("start ") + tunnel.id);
         running.insert(tunnel.id);
+        runs.insert(tunnel.id, ++lastRun);
+        return lastRun;
     }
     void stop(const QString &id) override
     {
@@ -30,8 +34,14 @@ public:
     // Delivers a status report as the real runner's queued callback would.
     void report(const QString &id, TunnelStatus status, const std::optional<QString> &reason = std::nullopt)
     {
+        reportFrom(runs.value(id), id, status, reason);
+    }
+    // A report of a given run, as one still queued from an earlier child would arrive.
+    void reportFrom(quint64 run, const QString &id, TunnelStatus status,
+                    const std::optional<QString> &reason = std::nullopt)
+    {
         if (onStatus)
-            onStatus(id, status, reason);
+            onStatus(id, run, status, reason);
     }
     // The child ended: reports failed with the reason and forgets it.
     void exitWith(const QString &id, const QString &reason)
@@ -39,10 +49,10 @@ public:
         running.remove(id);
         report(id, TunnelStatus::Failed, reason);
     }
-    void log(const QString &id, const QString &text)
+    void log(const QString &id, const QString &text, std::optional<quint64> run = std::nullopt)
     {
         if (onLog)
-            onLog(id, LogLine::make(text));
+            onLog(id, run.value_or(runs.value(id)), LogLine::make(text));
     }
     qsizetype startsOf(const QString &id) const
     {
@@ -52,4 +62,7 @@ public:
     QList<Tunnel> started;
     QStringList calls;
     QSet<QString> running;
+    // Each id's latest run.
+    QHash<QString, quint64> runs;
+    quint64 lastRun = 0;
 };

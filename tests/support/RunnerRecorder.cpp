@@ -12,13 +12,16 @@ RunnerRecorder::RunnerRecorder(SSHRunning &runner)
     const auto noteThread = [this] {
         m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
     };
-    runner.onStatus = [this, noteThread](const QString &id, TunnelStatus status, const std::optional<QString> &reason) {
+    runner.onStatus = [this, noteThread](const QString &id, quint64 run, TunnelStatus status,
+                                         const std::optional<QString> &reason) {
         noteThread();
-        m_statuses.append(Status{id, status, reason});
+        m_statuses.append(Status{id, run, status, reason, logs(id).size()});
+        noteRun(id, run);
     };
-    runner.onLog = [this, noteThread](const QString &id, const LogLine &line) {
+    runner.onLog = [this, noteThread](const QString &id, quint64 run, const LogLine &line) {
         noteThread();
         m_logs.append({id, line});
+        noteRun(id, run);
     };
 }
 
@@ -40,6 +43,18 @@ QList<LogLine> RunnerRecorder::logs(const QString &id) const
             out << entry.second;
     }
     return out;
+}
+
+QList<quint64> RunnerRecorder::runs(const QString &id) const
+{
+    return m_runs.value(id);
+}
+
+void RunnerRecorder::noteRun(const QString &id, quint64 run)
+{
+    QList<quint64> &seen = m_runs[id];
+    if (seen.isEmpty() || seen.last() != run)
+        seen.append(run);
 }
 
 QStringList RunnerRecorder::logTexts(const QString &id) const

@@ -128,6 +128,14 @@ bool SshdFixture::start()
         m_error = QStringLiteral("cannot write authorized_keys");
         return false;
     }
+    QString bannerLine;
+    if (!m_banner.isEmpty()) {
+        if (!writeFile(QStringLiteral("banner"), m_banner)) {
+            m_error = QStringLiteral("cannot write the banner");
+            return false;
+        }
+        bannerLine = QStringLiteral("Banner %1\n").arg(m_dir.filePath(QStringLiteral("banner")));
+    }
     // sshd refuses to start without its privilege-separation folder.
     QDir().mkpath(QStringLiteral("/run/sshd"));
 
@@ -152,7 +160,8 @@ bool SshdFixture::start()
                            "LogLevel VERBOSE\n")
                 .arg(m_port)
                 .arg(m_dir.filePath(QStringLiteral("host_key")), m_dir.filePath(QStringLiteral("sshd.pid")),
-                     m_dir.filePath(QStringLiteral("authorized_keys")));
+                     m_dir.filePath(QStringLiteral("authorized_keys"))) +
+            bannerLine;
         const QString clientTemplate = QStringLiteral("Host *\n"
                                                       "    HostName 127.0.0.1\n"
                                                       "    Port %1\n"

@@ -19,6 +19,8 @@ public:
 
     // Writes keys and configuration and starts the server; false (see error()) when it did not come up.
     bool start();
+    // A pre-login banner the server sends every client (call before start()).
+    void setBanner(const QByteArray &text) { m_banner = text; }
     // Ends every session and the listener, and waits for them.
     void stop();
     QString error() const { return m_error; }
@@ -53,6 +55,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_sshd;
     QByteArray m_log;
+    QByteArray m_banner;
     QString m_error;
     QString m_user;
     quint16 m_port = 0;
