@@ -53,39 +53,17 @@ public:
     }
 
     // Replaces any pending launch by `work`, run once after delayMs.
-    void schedule(qint64 delayMs, std::function<void()> work)
-    {
-        cancelWork();
-        m_pending = m_clock->after(delayMs, [this, work = std::move(work)] {
-            m_pending = 0;
-            work();
-        });
-    }
-    void cancelWork()
-    {
-        if (m_pending != 0)
-            m_clock->cancel(m_pending);
-        m_pending = 0;
-    }
+    void schedule(qint64 delayMs, std::function<void()> work);
+    void cancelWork();
     bool hasPendingWork() const { return m_pending != 0; }
 
     // The log of the current (or last) run, oldest first, at most maxLogLines lines.
     const QList<LogLine> &log() const { return m_log; }
-    void appendLog(const LogLine &line)
-    {
-        m_log.append(line);
-        if (m_log.size() > maxLogLines)
-            m_log.remove(0, m_log.size() - maxLogLines);
-    }
+    void appendLog(const LogLine &line);
     void clearLog() { m_log.clear(); }
 
     // Appends one sample to a latency window, keeping the newest latencyWindow.
-    static void addSample(QList<double> &window, double ms)
-    {
-        window.append(ms);
-        if (window.size() > latencyWindow)
-            window.remove(0, window.size() - latencyWindow);
-    }
+    static void addSample(QList<double> &window, double ms);
 
 private:
     Clock *m_clock = nullptr;
