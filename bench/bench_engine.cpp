@@ -35,6 +35,9 @@ AppStateOptions optionsFor(const QList<Tunnel> &tunnels, SSHRunning *runner, Clo
     o.persist = [](const QList<Tunnel> &) {};
     o.groupsPersist = [](const QList<TunnelGroup> &) {};
     o.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};
+    o.resolveServer = [](const Tunnel &, std::function<void(std::optional<ServerAddress>)> done) {
+        done(ServerAddress{QStringLiteral("127.0.0.1"), 22});
+    };
     return o;
 }
 
@@ -56,9 +59,10 @@ int main(int argc, char **argv)
         qint64 redraws = 0;
         QObject::connect(&state, &AppState::tunnelChanged, &state,
                          [&redraws](const QString &id) { redraws += id.size(); });
-        const auto ticks = measureMicros(3000, [&] { state.tick(); });
-        report("tick with 200 connected tunnels and their change signals (median)", percentile(ticks, 0.5), "us");
-        report("tick with 200 connected tunnels and their change signals (p90)", percentile(ticks, 0.9), "us");
+        QObject::connect(&state, &AppState::uptimeTicked, &state, [&redraws] { ++redraws; });
+        const auto ticks = measureMicros(3000, [&] { clock.advance(AppState::tickIntervalMs); });
+        report("tick with 200 connected tunnels and their signals (median)", percentile(ticks, 0.5), "us");
+        report("tick with 200 connected tunnels and their signals (p90)", percentile(ticks, 0.9), "us");
     }
 
     {

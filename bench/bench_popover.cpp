@@ -46,9 +46,26 @@ struct World {
         o.groupsPersist = [](const QList<TunnelGroup> &) {};
         o.clock = &clock;
         o.autostart = false;
-        o.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};
+        o.probe = [this](const QString &, quint16, double, std::function<void(std::optional<double>)> done) {
+            pending.append(std::move(done));
+        };
+        o.resolveServer = [](const Tunnel &record, std::function<void(std::optional<ServerAddress>)> done) {
+            done(ServerAddress{record.host, 22});
+        };
         state = std::make_unique<AppState>(o);
     }
+
+    // Three ticks (one latency round) and an answer for every probe of it.
+    void latencyRound(int round)
+    {
+        for (int i = 0; i < 3; ++i)
+            clock.advance(AppState::tickIntervalMs);
+        for (qsizetype k = 0; k < pending.size(); ++k)
+            pending.at(k)(20 + (round * 11 + int(k)) % 40);
+        pending.clear();
+    }
+
+    QList<std::function<void(std::optional<double>)>> pending;
 
     void connectAll()
     {
@@ -90,8 +107,7 @@ int main(int argc, char **argv)
     World live;
     live.connectAll();
     for (int i = 0; i < 6; ++i)
-        for (int k = 0; k < kTunnels; ++k)
-            live.state->recordLatency(QStringLiteral("t%1").arg(k), 20 + (i * 7 + k) % 30);
+        live.latencyRound(i);
     const QList<double> openConnected = measureMicros(15, [&] { openPopover(*live.state); });
     report("popover_open_200_connected_median", percentile(openConnected, 0.5) / 1000, "ms");
     report("popover_open_200_connected_p90", percentile(openConnected, 0.9) / 1000, "ms");
@@ -114,15 +130,13 @@ int main(int argc, char **argv)
     report("tick_200_connected_popover_open_median", percentile(ticks, 0.5), "us");
     report("tick_200_connected_popover_open_p90", percentile(ticks, 0.9), "us");
 
-    // One latency sample for every tunnel (sparklines redrawn), as every third second brings.
+    // Three seconds: three uptime ticks and one latency sample for every local tunnel (sparklines redrawn).
     int round = 0;
     const QList<double> samples = measureMicros(20, [&] {
-        ++round;
-        for (int k = 0; k < kTunnels; ++k)
-            live.state->recordLatency(QStringLiteral("t%1").arg(k), 20 + (round * 11 + k) % 40);
+        live.latencyRound(++round);
         QApplication::processEvents();
     });
-    report("latency_round_200_popover_open_median", percentile(samples, 0.5), "us");
+    report("three_ticks_and_latency_round_200_popover_open_median", percentile(samples, 0.5), "us");
 
     // Reference: the same tick with no popover.
     root.reset();

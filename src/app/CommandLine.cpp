@@ -33,8 +33,11 @@ QString CommandLine::usage()
         "Without a command, starts the tray application.\n"
         "\n"
         "Commands:\n"
-        "  up [--verbose] [ID...]        run tunnels without a desktop (the autostart ones, or exactly the IDs);\n"
-        "                                prints one line per status change; SIGINT/SIGTERM stops them and exits\n"
+        "  up [--verbose] [--attempts N] [ID...]\n"
+        "                                keep tunnels up without a desktop (the autostart ones, or exactly the IDs):\n"
+        "                                a failed tunnel is tried again after 1, 2, 4 ... 30 s, for ever or N times;\n"
+        "                                prints one line per status change; exits 1 once every tunnel has given up;\n"
+        "                                SIGINT/SIGTERM stops them and exits\n"
         "  list [--json]                 the saved tunnels (--json: the tunnels file's JSON array)\n"
         "  args [--backup] ID            the ssh program and its arguments, one per line\n"
         "  command ID                    the ssh command as shown in the editor\n"
@@ -242,6 +245,28 @@ int CommandLine::test()
 
 int CommandLine::up()
 {
+    // --attempts N (or --attempts=N): give up on a tunnel after N reconnect attempts; by default never.
+    int attempts = 0;
+    for (qsizetype i = 0; i < m_args.size(); ++i) {
+        const QString arg = m_args.at(i);
+        QString value;
+        if (arg == QLatin1String("--attempts")) {
+            if (i + 1 == m_args.size())
+                return fail(QStringLiteral("--attempts needs a number"));
+            value = m_args.at(i + 1);
+            m_args.remove(i, 2);
+        } else if (arg.startsWith(QLatin1String("--attempts="))) {
+            value = arg.mid(11);
+            m_args.remove(i);
+        } else {
+            continue;
+        }
+        bool ok = false;
+        attempts = value.toInt(&ok);
+        if (!ok || attempts < 1)
+            return fail(QStringLiteral("--attempts takes a whole number from 1 up, not %1").arg(value));
+        break;
+    }
     QStringList flags;
     if (!takeFlags({QStringLiteral("--verbose")}, flags))
         return 2;
@@ -251,16 +276,18 @@ int CommandLine::up()
 
     const Store::LoadResult loaded = Store::load(std::nullopt, std::nullopt, dev);
     QSet<QString> known;
-    bool anyAutostart = false;
+    QSet<QString> requested;
     for (const Tunnel &t : loaded.tunnels) {
         known.insert(t.id);
-        anyAutostart = anyAutostart || t.autostart;
+        if (ids.isEmpty() && t.autostart)
+            requested.insert(t.id);
     }
     for (const QString &id : ids) {
         if (!known.contains(id))
             return fail(QStringLiteral("no tunnel with id %1 (see flumewire list)").arg(id));
+        requested.insert(id);
     }
-    if (ids.isEmpty() && !anyAutostart)
+    if (requested.isEmpty())
         return fail(QStringLiteral("no tunnel is marked to start automatically: name the tunnels to run"));
 
     InstanceLock lock(Store::folder(dev));
@@ -278,6 +305,11 @@ int CommandLine::up()
     options.systemProxy = &proxy;
     options.dev = dev;
     options.autostart = ids.isEmpty();
+    options.sshProgram = m_options.sshProgram;
+    // A keeper of tunnels: a server not reachable yet (at boot, say) is tried again with the usual back-off, and by
+    // default for as long as it takes.
+    options.retryBeforeFirstConnect = true;
+    options.maxReconnectAttempts = attempts;
     AppState state(std::move(options));
     // start/stop/status from other terminals reach this engine over the session D-Bus, when there is one.
     BusService bus(state, dev);
@@ -305,12 +337,10 @@ int CommandLine::up()
             m_out << line.time << ' ' << id << " | " << line.text << Qt::endl;
         });
     }
-    for (const Tunnel &t : state.tunnels())
-        report(t.id);
-    for (const QString &id : ids)
-        state.start(id);
 
-    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &state, [&](int) {
+    int status = 0;
+    auto finish = [&](int exitStatus) {
+        status = exitStatus;
         for (const Tunnel &t : QList<Tunnel>(state.tunnels())) {
             if (t.status != TunnelStatus::Idle)
                 state.stop(t.id);
@@ -318,9 +348,30 @@ int CommandLine::up()
         ssh.stopAll();
         proxy.restoreOnQuit();
         QCoreApplication::quit();
+    };
+    // Once no requested tunnel will be tried again there is nothing left to keep: a failure, so that a service
+    // manager's restart-on-failure can take over.
+    QSet<QString> givenUp;
+    QObject::connect(&state, &AppState::gaveUp, &state, [&](const QString &id) {
+        if (!requested.contains(id) || givenUp.contains(id))
+            return;
+        givenUp.insert(id);
+        m_out << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ' << id << " gave up" << Qt::endl;
+        if (givenUp.size() == requested.size()) {
+            m_err << "flumewire: every tunnel has given up" << Qt::endl;
+            QMetaObject::invokeMethod(
+                &state, [&] { finish(1); }, Qt::QueuedConnection);
+        }
     });
+    for (const Tunnel &t : state.tunnels())
+        report(t.id);
+    for (const QString &id : ids)
+        state.start(id);
+
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &state,
+                     [&](int) { finish(givenUp.isEmpty() ? 0 : 1); });
     QCoreApplication::exec();
-    return 0;
+    return status;
 }
 
 void CommandLine::printTunnels(const QList<Tunnel> &tunnels)

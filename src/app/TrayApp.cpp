@@ -65,6 +65,7 @@ int runTrayApp(int argc, char **argv, const QString &sshProgram)
     parts.clock = std::make_unique<EventLoopClock>();
     parts.dev = identity.isDevBuild();
     parts.displayName = identity.appDisplayName();
+    parts.configure = [sshProgram](AppStateOptions &options) { options.sshProgram = sshProgram; };
     AppDelegate delegate(std::move(parts));
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     // start/stop/status from a terminal, a shortcut or a status bar reach the tunnels over the session D-Bus.

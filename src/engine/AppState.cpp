@@ -2,6 +2,7 @@
 
 #include "engine/EventLoopClock.h"
 #include "engine/LatencyProbe.h"
+#include "engine/ServerResolver.h"
 #include "log/Log.h"
 #include "model/Store.h"
 #include "ssh/SSHRunning.h"
@@ -19,37 +20,14 @@ QString reachableBind(const QString &bind)
     return bind.isEmpty() || bind == QLatin1String("0.0.0.0") ? QStringLiteral("127.0.0.1") : bind;
 }
 
-// Digits with an optional leading sign and nothing else, read as a number from 0 to 65535.
-std::optional<quint16> readPort(const QString &text)
-{
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-')) {
-        negative = text.at(i) == u'-';
-        ++i;
-    }
-    if (i == text.size())
-        return std::nullopt;
-    qint64 value = 0;
-    for (; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > 65535)
-            return std::nullopt;
-    }
-    if (negative && value != 0)
-        return std::nullopt;
-    return quint16(value);
-}
-
 } // namespace
 
 AppState::AppState(AppStateOptions options, QObject *parent)
     : QObject(parent), m_ssh(options.ssh), m_systemProxy(options.systemProxy), m_clock(options.clock),
       m_persistHook(std::move(options.persist)), m_groupsPersistHook(std::move(options.groupsPersist)),
-      m_probe(std::move(options.probe)), m_dev(options.dev)
+      m_probe(std::move(options.probe)), m_resolveServer(std::move(options.resolveServer)), m_dev(options.dev),
+      m_retryBeforeFirstConnect(options.retryBeforeFirstConnect),
+      m_maxAttempts(std::max(0, options.maxReconnectAttempts))
 {
     Q_ASSERT(m_ssh);
     const bool dev = m_dev;
@@ -71,6 +49,12 @@ AppState::AppState(AppStateOptions options, QObject *parent)
             LatencyProbe::probe(host, port, timeoutSec, std::move(done));
         };
     }
+    if (!m_resolveServer) {
+        m_resolveServer = [program = options.sshProgram](const Tunnel &record,
+                                                         std::function<void(std::optional<ServerAddress>)> done) {
+            ServerResolver::resolve(program, record, std::move(done));
+        };
+    }
 
     Store::LoadResult loaded = Store::load(options.tunnels, options.groups, m_dev);
     m_tunnels = std::move(loaded.tunnels);
@@ -88,11 +72,17 @@ AppState::AppState(AppStateOptions options, QObject *parent)
     // Only the tunnel's current run is heard: a report still queued from a replaced or stopped child is dropped.
     m_ssh->onStatus = [self](const QString &id, quint64 run, TunnelStatus status,
                              const std::optional<QString> &reason) {
-        if (self && self->m_runs.value(id) == run)
+        if (!self)
+            return;
+        const TunnelRun *r = self->findRun(id);
+        if (r && r->sshRun == run)
             self->applyStatus(id, status, reason);
     };
     m_ssh->onLog = [self](const QString &id, quint64 run, const LogLine &line) {
-        if (self && self->m_runs.value(id) == run)
+        if (!self)
+            return;
+        const TunnelRun *r = self->findRun(id);
+        if (r && r->sshRun == run)
             self->append(line, id);
     };
 
@@ -114,10 +104,9 @@ AppState::AppState(AppStateOptions options, QObject *parent)
 
 AppState::~AppState()
 {
-    // With an outside clock, leave nothing of ours behind in it.
+    // With an outside clock, leave nothing of ours behind in it (each run cancels its own pending launch).
     m_clock->cancel(m_uptimeTimer);
-    for (Clock::WorkId work : std::as_const(m_reconnectWork))
-        m_clock->cancel(work);
+    m_runs.clear();
 }
 
 const Tunnel *AppState::tunnel(const QString &id) const
@@ -130,6 +119,62 @@ Tunnel *AppState::find(const QString &id)
 {
     const auto it = m_index.constFind(id);
     return it == m_index.cend() ? nullptr : &m_tunnels[*it];
+}
+
+TunnelRun &AppState::run(const QString &id)
+{
+    std::unique_ptr<TunnelRun> &slot = m_runs[id];
+    if (!slot)
+        slot = std::make_unique<TunnelRun>(m_clock);
+    return *slot;
+}
+
+const TunnelRun *AppState::findRun(const QString &id) const
+{
+    const auto it = m_runs.find(id);
+    return it == m_runs.end() ? nullptr : it->second.get();
+}
+
+QList<LogLine> AppState::logs(const QString &id) const
+{
+    const TunnelRun *r = findRun(id);
+    return r ? r->log() : QList<LogLine>();
+}
+
+bool AppState::wantsConnection(const QString &id) const
+{
+    const TunnelRun *r = findRun(id);
+    return r && r->wanted;
+}
+
+bool AppState::everConnected(const QString &id) const
+{
+    const TunnelRun *r = findRun(id);
+    return r && r->everConnected;
+}
+
+int AppState::reconnectAttempts(const QString &id) const
+{
+    const TunnelRun *r = findRun(id);
+    return r ? r->attempts : 0;
+}
+
+QSet<int> AppState::triedHosts(const QString &id) const
+{
+    const TunnelRun *r = findRun(id);
+    return r ? r->triedHosts : QSet<int>();
+}
+
+bool AppState::hasPendingWork(const QString &id) const
+{
+    const TunnelRun *r = findRun(id);
+    return r && r->hasPendingWork();
+}
+
+std::optional<ServerAddress> AppState::serverAddress(const QString &id) const
+{
+    const TunnelRun *r = findRun(id);
+    return r ? r->server : std::nullopt;
 }
 
 void AppState::rebuildIndex()
@@ -184,24 +229,19 @@ void AppState::updateGlyph()
     emit glyphVariantChanged(now);
 }
 
-void AppState::cancelWork(const QString &id)
-{
-    if (const auto it = m_reconnectWork.constFind(id); it != m_reconnectWork.cend()) {
-        m_clock->cancel(*it);
-        m_reconnectWork.erase(it);
-    }
-}
-
 // ---- Lifecycle ------------------------------------------------------------------------------------------------
 
 void AppState::start(const QString &id)
 {
-    m_wantsConnection.insert(id);
-    m_reconnectAttempts.insert(id, 0);
-    m_triedHosts.insert(id, {});
+    TunnelRun &r = run(id);
+    r.wanted = true;
+    // "Ever connected" counts from this start: a tunnel that connected in an earlier run and now cannot is not
+    // reconnected by the tray app.
+    r.everConnected = false;
+    r.resetCycle();
+    r.cancelWork();
     if (Tunnel *t = find(id))
         t->activeHostIndex = 0;
-    cancelWork(id);
     launch(id);
 }
 
@@ -210,6 +250,7 @@ void AppState::launch(const QString &id)
     Tunnel *t = find(id);
     if (!t)
         return;
+    TunnelRun &r = run(id);
     const bool useBackup = t->hasBackup() && t->activeHostIndex == 1;
     Log::state(Log::Level::Info,
                QStringLiteral("connect %1 (%2) via %3")
@@ -217,13 +258,18 @@ void AppState::launch(const QString &id)
     t->status = TunnelStatus::Connecting;
     t->reason = useBackup ? std::optional<QString>(QStringLiteral("Connecting via backup…")) : std::nullopt;
     t->uptimeSec = 0;
-    m_logs.insert(id, {});
-    m_triedHosts[id].insert(t->activeHostIndex);
+    r.clearLog();
+    r.triedHosts.insert(t->activeHostIndex);
+    r.launchedHost = t->activeHostIndex;
+    r.server.reset();
+    ++r.launches;
     const Tunnel record = useBackup ? t->viaBackup() : *t;
     emit logCleared(id);
     emit tunnelChanged(id);
     updateGlyph();
-    m_runs.insert(id, m_ssh->start(record));
+    r.sshRun = m_ssh->start(record);
+    if (record.type == TunnelType::Local)
+        resolveServer(id, record);
 }
 
 void AppState::stop(const QString &id)
@@ -231,12 +277,14 @@ void AppState::stop(const QString &id)
     Tunnel *t = find(id);
     if (!t)
         return;
-    m_wantsConnection.remove(id);
-    m_everConnected.remove(id);
-    m_reconnectAttempts.remove(id);
-    m_triedHosts.remove(id);
-    cancelWork(id);
-    m_runs.remove(id);
+    TunnelRun &r = run(id);
+    r.wanted = false;
+    r.everConnected = false;
+    r.resetCycle();
+    r.cancelWork();
+    r.server.reset();
+    r.sshRun = 0;
+    ++r.launches; // an address still being resolved belongs to a run that is over
     m_ssh->stop(id);
     m_systemProxy->disable(id);
     t = find(id);
@@ -271,10 +319,11 @@ void AppState::applyStatus(const QString &id, TunnelStatus status, const std::op
     // A report still queued from a child that was stopped.
     if (status != TunnelStatus::Idle && t->status == TunnelStatus::Idle && !m_ssh->isRunning(id))
         return;
+    TunnelRun &r = run(id);
     // A failure while a failover or reconnect launch is pending repeats the report of the run that already failed
     // (ssh's failure line, then its exit): no child runs until that launch. Counting it again would let a reconnect to
     // the primary replace the pending launch on the backup, so a dead primary would win every cycle.
-    if (status == TunnelStatus::Failed && m_reconnectWork.contains(id))
+    if (status == TunnelStatus::Failed && r.hasPendingWork())
         return;
     // The runner's own "connecting" (it always follows a launch) carries no reason; it must not wipe the reason
     // the launch just gave, or "Connecting via backup…" would never be seen.
@@ -284,10 +333,12 @@ void AppState::applyStatus(const QString &id, TunnelStatus status, const std::op
         t->reason = reason;
 
     if (status == TunnelStatus::Connected) {
+        // The run is up: a failover or reconnect still pending would only replace a working session.
+        r.cancelWork();
+        t->activeHostIndex = r.launchedHost;
         t->uptimeSec = std::max<qint64>(t->uptimeSec, 1);
-        m_everConnected.insert(id);
-        m_reconnectAttempts.insert(id, 0);
-        m_triedHosts.insert(id, {});
+        r.everConnected = true;
+        r.resetCycle();
         const bool proxy = t->type == TunnelType::Socks && t->autoSocksProxy;
         const QString host = reachableBind(t->bind);
         const QString port = t->bindPort;
@@ -310,26 +361,23 @@ void AppState::applyStatus(const QString &id, TunnelStatus status, const std::op
 
 void AppState::append(const LogLine &line, const QString &id)
 {
-    QList<LogLine> &log = m_logs[id];
-    log.append(line);
-    if (log.size() > maxLogLines)
-        log.remove(0, log.size() - maxLogLines);
+    run(id).appendLog(line);
     emit logAppended(id, line);
 }
 
 void AppState::tick()
 {
-    // One pass: count up every connected tunnel and tell only about those.
+    // One pass counts up every connected tunnel; one signal tells the views, which redraw only the uptime text.
     bool anyConnected = false;
     for (Tunnel &t : m_tunnels) {
         if (t.status != TunnelStatus::Connected)
             continue;
         anyConnected = true;
         ++t.uptimeSec;
-        emit tunnelChanged(t.id);
     }
     if (!anyConnected)
         return;
+    emit uptimeTicked();
     ++m_probeCounter;
     if (m_probeCounter % 3 == 0)
         probeLatencies();
@@ -350,14 +398,15 @@ void AppState::flashOn(const QString &id)
 
 bool AppState::tryFailover(const QString &id)
 {
-    if (!m_wantsConnection.contains(id))
+    TunnelRun &r = run(id);
+    if (!r.wanted)
         return false;
     Tunnel *t = find(id);
     if (!t || !t->hasBackup())
         return false;
     const int current = t->activeHostIndex;
     const int other = current == 0 ? 1 : 0;
-    if (m_triedHosts.value(id).contains(other))
+    if (r.triedHosts.contains(other))
         return false;
     t->activeHostIndex = other;
     t->status = TunnelStatus::Connecting;
@@ -366,67 +415,85 @@ bool AppState::tryFailover(const QString &id)
     Log::state(
         Log::Level::Default,
         QStringLiteral("failover %1 → %2").arg(id, other == 1 ? QStringLiteral("backup") : QStringLiteral("primary")));
-    cancelWork(id);
-    QPointer<AppState> self(this);
-    m_reconnectWork.insert(id, m_clock->after(failoverDelayMs, [self, id] {
-        if (!self)
-            return;
-        self->m_reconnectWork.remove(id);
-        if (self->m_wantsConnection.contains(id))
-            self->launch(id);
-    }));
+    r.schedule(failoverDelayMs, [this, id] {
+        if (run(id).wanted)
+            launch(id);
+    });
     return true;
 }
 
 void AppState::scheduleReconnectIfNeeded(const QString &id)
 {
-    if (!m_wantsConnection.contains(id) || !m_everConnected.contains(id))
+    TunnelRun &r = run(id);
+    if (!r.wanted)
         return;
     Tunnel *t = find(id);
-    if (!t || !t->autoreconnect)
+    if (!t)
         return;
-    const int attempt = m_reconnectAttempts.value(id) + 1;
-    if (attempt > maxReconnectAttempts) {
-        Log::state(Log::Level::Default,
-                   QStringLiteral("auto-reconnect %1: gave up after %2 attempts").arg(id).arg(maxReconnectAttempts));
-        m_wantsConnection.remove(id);
+    // Not retried: the tunnel stays failed with the runner's reason.
+    if ((!r.everConnected && !m_retryBeforeFirstConnect) || !t->autoreconnect) {
+        emit gaveUp(id);
         return;
     }
-    m_reconnectAttempts.insert(id, attempt);
-    const qint64 delaySec = std::min<qint64>(qint64(1) << (attempt - 1), 30);
-    t->reason = QStringLiteral("Reconnecting in %1s (%2/%3)").arg(delaySec).arg(attempt).arg(maxReconnectAttempts);
+    const int attempt = r.attempts + 1;
+    if (m_maxAttempts > 0 && attempt > m_maxAttempts) {
+        Log::state(Log::Level::Default,
+                   QStringLiteral("auto-reconnect %1: gave up after %2 attempts").arg(id).arg(m_maxAttempts));
+        r.wanted = false;
+        emit gaveUp(id);
+        return;
+    }
+    r.attempts = attempt;
+    const qint64 delaySec = std::min<qint64>(qint64(1) << std::min(attempt - 1, 16), maxBackOffSec);
+    t->reason = m_maxAttempts > 0
+                    ? QStringLiteral("Reconnecting in %1s (%2/%3)").arg(delaySec).arg(attempt).arg(m_maxAttempts)
+                    : QStringLiteral("Reconnecting in %1s (attempt %2)").arg(delaySec).arg(attempt);
     Log::state(Log::Level::Default,
                QStringLiteral("auto-reconnect %1 in %2s (attempt %3)").arg(id).arg(delaySec).arg(attempt));
-    cancelWork(id);
-    QPointer<AppState> self(this);
-    m_reconnectWork.insert(id, m_clock->after(delaySec * 1000, [self, id] {
-        if (!self)
+    r.schedule(delaySec * 1000, [this, id] {
+        TunnelRun &r = run(id);
+        if (!r.wanted)
             return;
-        self->m_reconnectWork.remove(id);
-        if (!self->m_wantsConnection.contains(id))
-            return;
-        self->m_triedHosts.insert(id, {});
-        if (Tunnel *t = self->find(id))
+        r.triedHosts.clear();
+        if (Tunnel *t = find(id))
             t->activeHostIndex = 0;
-        self->launch(id);
-    }));
+        launch(id);
+    });
 }
 
 // ---- Latency ----------------------------------------------------------------------------------------------------
 
+void AppState::resolveServer(const QString &id, const Tunnel &record)
+{
+    QPointer<AppState> self(this);
+    const quint64 launch = run(id).launches;
+    m_resolveServer(record, [self, id, launch](std::optional<ServerAddress> server) {
+        if (!self)
+            return;
+        const auto it = self->m_runs.find(id);
+        // Only the launch that asked: a later launch (a failover to the other server, say) asks again.
+        if (it != self->m_runs.end() && it->second->launches == launch)
+            it->second->server = std::move(server);
+    });
+}
+
 void AppState::probeLatencies()
 {
     QPointer<AppState> self(this);
-    const QList<Tunnel> snapshot = m_tunnels;
-    for (const Tunnel &t : snapshot) {
+    for (const Tunnel &t : std::as_const(m_tunnels)) {
         if (t.status != TunnelStatus::Connected || t.type != TunnelType::Local)
             continue;
-        const std::optional<quint16> port = readPort(t.fwdBindPort());
-        if (!port)
+        const TunnelRun *r = findRun(t.id);
+        if (!r || !r->server)
             continue;
         const QString id = t.id;
-        m_probe(reachableBind(t.bind), *port, probeTimeoutSec, [self, id](std::optional<double> ms) {
-            if (self)
+        const quint64 launch = r->launches;
+        m_probe(r->server->host, r->server->port, probeTimeoutSec, [self, id, launch](std::optional<double> ms) {
+            if (!self)
+                return;
+            // A sample of an earlier run says nothing about the server in use now.
+            const TunnelRun *r = self->findRun(id);
+            if (r && r->launches == launch)
                 self->recordLatency(id, ms);
         });
     }
@@ -439,9 +506,7 @@ void AppState::recordLatency(const QString &id, std::optional<double> ms)
     Tunnel *t = find(id);
     if (!t || t->status != TunnelStatus::Connected)
         return;
-    t->latencyMs.append(*ms);
-    if (t->latencyMs.size() > latencyWindow)
-        t->latencyMs.remove(0, t->latencyMs.size() - latencyWindow);
+    TunnelRun::addSample(t->latencyMs, *ms);
     emit tunnelChanged(id);
 }
 
@@ -507,9 +572,11 @@ void AppState::deleteTunnel(const QString &id)
         stop(id);
     else
         m_ssh->stop(id);
-    m_runs.remove(id);
     m_tunnels.removeIf([&id](const Tunnel &t) { return t.id == id; });
-    if (m_logs.remove(id))
+    // The index first: observers of the signals below read the list through it.
+    rebuildIndex();
+    const bool hadLog = m_runs.erase(id) > 0;
+    if (hadLog)
         emit logCleared(id);
     if (m_flash.remove(id))
         emit flashChanged(id, false);
@@ -665,6 +732,7 @@ int AppState::importFromProduction()
     }
     const QList<Tunnel> installed = Store::readTunnels(false).value_or(QList<Tunnel>());
     int taken = 0;
+    QStringList relaunch;
     for (Tunnel t : installed) {
         if (own.contains(t.id))
             continue;
@@ -675,10 +743,24 @@ int AppState::importFromProduction()
         t.kbps = 0;
         const QString id = t.id;
         const auto at = std::find_if(m_tunnels.begin(), m_tunnels.end(), [&id](const Tunnel &x) { return x.id == id; });
-        if (at != m_tunnels.end())
+        if (at != m_tunnels.end()) {
+            // The shown (borrowed) record may be running: it keeps its run, and a run whose command the taken-over
+            // settings change is relaunched with them, as saving an edit does.
+            const bool on = isOn(at->status) || wantsConnection(id);
+            const bool sameCommand = at->sshArguments() == t.sshArguments() &&
+                                     at->viaBackup().sshArguments() == t.viaBackup().sshArguments();
+            t.status = at->status;
+            t.reason = at->reason;
+            t.uptimeSec = at->uptimeSec;
+            t.kbps = at->kbps;
+            t.activeHostIndex = at->activeHostIndex;
+            t.latencyMs = at->latencyMs;
             *at = std::move(t);
-        else
+            if (on && !sameCommand)
+                relaunch.append(id);
+        } else {
             m_tunnels.append(std::move(t));
+        }
         m_borrowedIds.remove(id);
         ++taken;
     }
@@ -686,6 +768,8 @@ int AppState::importFromProduction()
         tunnelsEdited();
         persist();
     }
+    for (const QString &id : std::as_const(relaunch))
+        start(id);
     Log::state(Log::Level::Info, QStringLiteral("imported %1 tunnels from production").arg(taken));
     return taken;
 }

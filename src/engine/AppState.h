@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Clock.h"
+#include "engine/TunnelRun.h"
 #include "model/Appearance.h"
 #include "model/LogLine.h"
 #include "model/Tunnel.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 class SSHRunning;
 class SystemProxying;
@@ -47,6 +49,15 @@ struct AppStateOptions {
     std::function<void(const QString &host, quint16 port, double timeoutSec,
                        std::function<void(std::optional<double>)> done)>
         probe;
+    // The ssh program whose `-G` tells which server a launch really connects to (the runner's own program).
+    QString sshProgram = QStringLiteral("/usr/bin/ssh");
+    // Finds the server of a launched record; empty means ServerResolver::resolve with sshProgram.
+    std::function<void(const Tunnel &record, std::function<void(std::optional<ServerAddress>)> done)> resolveServer;
+    // A failure before the first connection since start is retried with back-off too (a headless keeper); the tray
+    // app leaves such a tunnel failed.
+    bool retryBeforeFirstConnect = false;
+    // Reconnect attempts before giving up; 0 never gives up.
+    int maxReconnectAttempts = 6;
 };
 
 // The one owner of tunnels, groups, run states and logs. Drives the ssh runner, fails over and reconnects, samples
@@ -54,9 +65,9 @@ struct AppStateOptions {
 class AppState : public QObject {
     Q_OBJECT
 public:
-    static constexpr int maxReconnectAttempts = 6;
-    static constexpr int latencyWindow = 24;
-    static constexpr int maxLogLines = 500;
+    static constexpr int latencyWindow = TunnelRun::latencyWindow;
+    static constexpr int maxLogLines = TunnelRun::maxLogLines;
+    static constexpr qint64 maxBackOffSec = 30;
     static constexpr qint64 tickIntervalMs = 1000;
     static constexpr qint64 flashMs = 520;
     static constexpr qint64 failoverDelayMs = 600;
@@ -73,7 +84,7 @@ public:
     const Tunnel *tunnel(const QString &id) const;
     const QList<TunnelGroup> &groups() const { return m_groups; }
     // The log of the tunnel's current (or last) run, oldest first.
-    QList<LogLine> logs(const QString &id) const { return m_logs.value(id); }
+    QList<LogLine> logs(const QString &id) const;
     const QSet<QString> &flash() const { return m_flash; }
     Appearance appearance() const { return m_appearance; }
     void setAppearance(Appearance appearance);
@@ -86,29 +97,21 @@ public:
     GlyphVariant glyphVariant() const;
 
     // Reconnect bookkeeping, read-only (diagnostics and tests).
-    bool wantsConnection(const QString &id) const { return m_wantsConnection.contains(id); }
-    bool everConnected(const QString &id) const { return m_everConnected.contains(id); }
-    int reconnectAttempts(const QString &id) const { return m_reconnectAttempts.value(id); }
-    QSet<int> triedHosts(const QString &id) const { return m_triedHosts.value(id); }
-    bool hasPendingWork(const QString &id) const { return m_reconnectWork.contains(id); }
+    bool wantsConnection(const QString &id) const;
+    bool everConnected(const QString &id) const;
+    int reconnectAttempts(const QString &id) const;
+    QSet<int> triedHosts(const QString &id) const;
+    bool hasPendingWork(const QString &id) const;
+    // The SSH server the current run's latency is measured against, once known.
+    std::optional<ServerAddress> serverAddress(const QString &id) const;
     int probeCounter() const { return m_probeCounter; }
+    int maxReconnectAttempts() const { return m_maxAttempts; }
 
     // Lifecycle.
     void start(const QString &id);
     void stop(const QString &id);
     // start when failed or idle, stop when connected or connecting.
     void toggle(const QString &id);
-
-    // Runner, timer and delayed-work entry points (public so the shell and tests can drive them).
-    void applyStatus(const QString &id, TunnelStatus status, const std::optional<QString> &reason);
-    void append(const LogLine &line, const QString &id);
-    void tick();
-    void launch(const QString &id);
-    void flashOn(const QString &id);
-    bool tryFailover(const QString &id);
-    void scheduleReconnectIfNeeded(const QString &id);
-    void probeLatencies();
-    void recordLatency(const QString &id, std::optional<double> ms);
 
     // Operations on the lists; each change is written at once through persist().
     bool save(const TunnelForm &form, const std::optional<QString> &editingId);
@@ -127,8 +130,13 @@ public:
     void persist();
 
 signals:
-    // Run-time fields (status, reason, uptime, server, latency samples) of one tunnel changed.
+    // Run-time fields (status, reason, server, latency samples) of one tunnel changed. The uptime's count does not
+    // announce itself here: see uptimeTicked.
     void tunnelChanged(const QString &id);
+    // One second passed: every connected tunnel's uptimeSec went up by one.
+    void uptimeTicked();
+    // A wanted tunnel failed and will not be retried (never connected, reconnecting off, or out of attempts).
+    void gaveUp(const QString &id);
     // The list itself changed: tunnels added, removed, reordered or edited.
     void tunnelsChanged();
     void groupsChanged();
@@ -141,9 +149,23 @@ signals:
     void glyphVariantChanged(GlyphVariant variant);
 
 private:
+    // Runner, timer and delayed-work steps.
+    void applyStatus(const QString &id, TunnelStatus status, const std::optional<QString> &reason);
+    void append(const LogLine &line, const QString &id);
+    void tick();
+    void launch(const QString &id);
+    void flashOn(const QString &id);
+    bool tryFailover(const QString &id);
+    void scheduleReconnectIfNeeded(const QString &id);
+    void resolveServer(const QString &id, const Tunnel &record);
+    void probeLatencies();
+    void recordLatency(const QString &id, std::optional<double> ms);
+
     Tunnel *find(const QString &id);
+    // The run of an id, made when first needed.
+    TunnelRun &run(const QString &id);
+    const TunnelRun *findRun(const QString &id) const;
     void rebuildIndex();
-    void cancelWork(const QString &id);
     void tunnelsEdited();
     void updateGlyph();
     static QString newIdSuffix();
@@ -153,9 +175,7 @@ private:
     QList<TunnelGroup> m_groups;
     Appearance m_appearance = Appearance::Auto;
     QSet<QString> m_flash;
-    QHash<QString, QList<LogLine>> m_logs;
-    // The run each tunnel's reports must carry to be heard (the runner's id of its latest start).
-    QHash<QString, quint64> m_runs;
+    std::unordered_map<QString, std::unique_ptr<TunnelRun>> m_runs;
 
     SSHRunning *m_ssh = nullptr;
     SystemProxying *m_systemProxy = nullptr;
@@ -165,15 +185,13 @@ private:
     std::function<void(const QList<Tunnel> &)> m_persistHook;
     std::function<void(const QList<TunnelGroup> &)> m_groupsPersistHook;
     std::function<void(const QString &, quint16, double, std::function<void(std::optional<double>)>)> m_probe;
+    std::function<void(const Tunnel &, std::function<void(std::optional<ServerAddress>)>)> m_resolveServer;
     bool m_dev = false;
+    bool m_retryBeforeFirstConnect = false;
+    int m_maxAttempts = 6;
 
     Clock::WorkId m_uptimeTimer = 0;
     QSet<QString> m_borrowedIds;
-    QSet<QString> m_wantsConnection;
-    QSet<QString> m_everConnected;
-    QHash<QString, int> m_reconnectAttempts;
-    QHash<QString, Clock::WorkId> m_reconnectWork;
-    QHash<QString, QSet<int>> m_triedHosts;
     int m_probeCounter = 0;
     GlyphVariant m_glyph = GlyphVariant::None;
 };

@@ -19,6 +19,8 @@ public:
         connect(&m_socket, &QTcpSocket::connected, this,
                 [this] { complete(double(m_elapsed.nsecsElapsed()) / 1'000'000.0); });
         connect(&m_socket, &QAbstractSocket::errorOccurred, this, [this] { complete(std::nullopt); });
+        // A server given by name is looked up first; the time that counts starts when the connection attempt does.
+        connect(&m_socket, &QAbstractSocket::hostFound, this, [this] { m_elapsed.start(); });
     }
 
     void begin()

@@ -11,8 +11,8 @@ namespace LatencyProbe {
 using Completion = std::function<void(std::optional<double> ms)>;
 
 // Starts one probe on the calling thread's event loop and returns at once. The timing starts just before the
-// connection attempt and ends when it is established; done runs exactly once, later, on that same thread, whichever
-// of success, failure or the timeout comes first.
+// connection attempt (after the name lookup, for a host name) and ends when it is established; done runs exactly once,
+// later, on that same thread, whichever of success, failure or the timeout comes first.
 void probe(const QString &host, quint16 port, double timeoutSec, Completion done);
 
 } // namespace LatencyProbe

@@ -67,7 +67,7 @@ struct Shell {
     AppState &state() { return delegate->state(); }
     void set(const char *id, TunnelStatus status)
     {
-        state().applyStatus(id, status, std::nullopt);
+        runner->report(id, status);
         QCoreApplication::processEvents();
     }
 };

@@ -70,6 +70,46 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(processesWith(forward), 0, 5000);
     }
 
+    void upKeepsTryingUntilTheServerComesUp()
+    {
+        // As at boot: the server is not up yet when `up` starts (its port is reserved, its configuration not even
+        // written). With --attempts, up gives up and fails; by default it keeps trying and connects once it is up.
+        TempHome home;
+        SshdFixture sshd;
+        EchoServer echo;
+        QVERIFY(echo.isListening());
+        const quint16 serverPort = freePort();
+        Tunnel t = sshd.tunnel(TunnelType::Local, "db");
+        t.sshPort = QString::number(serverPort);
+        const quint16 port = freePort();
+        t.bindPort = QString::number(port);
+        t.targetHost = "127.0.0.1";
+        t.targetPort = QString::number(echo.port());
+        QVERIFY(Store::save({t}, true));
+
+        QProcess limited;
+        limited.setProcessEnvironment(environment(home));
+        limited.start(QStringLiteral(FLUMEWIRE_BINARY), {"up", "--attempts", "2", "db"});
+        QVERIFY(limited.waitForFinished(30000));
+        const QByteArray said = limited.readAllStandardOutput();
+        QVERIFY2(said.contains(" db failed: Reconnecting in 2s (2/2)\n"), said.constData());
+        QVERIFY2(said.contains(" db gave up\n"), said.constData());
+        QCOMPARE(limited.exitCode(), 1);
+
+        QProcess up;
+        up.setProcessEnvironment(environment(home));
+        QByteArray out;
+        connect(&up, &QProcess::readyReadStandardOutput, this, [&] { out += up.readAllStandardOutput(); });
+        up.start(QStringLiteral(FLUMEWIRE_BINARY), {"up", "db"});
+        QTRY_VERIFY2_WITH_TIMEOUT(out.contains(" db failed: Reconnecting in 2s (attempt 2)\n"), out.constData(), 20000);
+        QVERIFY2(sshd.start(serverPort), qPrintable(sshd.error()));
+        QTRY_VERIFY2_WITH_TIMEOUT(out.contains(" db connected\n"), out.constData(), 40000);
+        QCOMPARE(TcpRoundTrip::roundTrip(port, "after the server came up"), QByteArray("after the server came up"));
+        up.terminate();
+        QVERIFY(up.waitForFinished(20000));
+        QCOMPARE(up.exitCode(), 0);
+    }
+
     void importAndConnectionTest()
     {
         TempHome home;

@@ -7,8 +7,9 @@
 
 #include <memory>
 
-// An AppState on a fake runner, a fake proxy switch, a manual clock, recording persistence hooks and a fake
-// latency probe whose requests the test answers.
+// An AppState on a fake runner, a fake proxy switch, a manual clock, recording persistence hooks, a fake latency
+// probe whose requests the test answers, and a server lookup that answers at once with the launched record's host
+// and port (what `ssh -G` says for a plain address).
 struct EngineHarness {
     struct ProbeRequest {
         QString host;
@@ -23,6 +24,11 @@ struct EngineHarness {
     QList<QList<Tunnel>> persistedTunnels;
     QList<QList<TunnelGroup>> persistedGroups;
     QList<ProbeRequest> probes;
+    // The records whose server was looked up, one per launch of a local forward.
+    QList<Tunnel> lookups;
+    // When set, lookups wait in heldLookups for the test to answer them.
+    bool holdLookups = false;
+    QList<std::function<void(std::optional<ServerAddress>)>> heldLookups;
     std::unique_ptr<AppState> state;
 
     explicit EngineHarness(const QList<Tunnel> &tunnels, const QList<TunnelGroup> &groups = {}, bool autostart = true,
@@ -48,7 +54,24 @@ struct EngineHarness {
                          std::function<void(std::optional<double>)> done) {
             probes.append({host, port, timeoutSec, std::move(done)});
         };
+        o.resolveServer = [this](const Tunnel &record, std::function<void(std::optional<ServerAddress>)> done) {
+            lookups.append(record);
+            if (holdLookups)
+                heldLookups.append(std::move(done));
+            else
+                done(ServerAddress{record.host, quint16(record.sshPort.toUShort())});
+        };
         return o;
+    }
+
+    // Runs the clock to the next latency round (at most three ticks) and answers each of its probes with ms.
+    void latencyRound(double ms)
+    {
+        const qsizetype before = probes.size();
+        for (int i = 0; i < 3 && probes.size() == before; ++i)
+            clock.advance(AppState::tickIntervalMs);
+        for (qsizetype i = before; i < probes.size(); ++i)
+            probes.at(i).done(ms);
     }
 
     const Tunnel &t(const QString &id) const

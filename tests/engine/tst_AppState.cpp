@@ -59,6 +59,8 @@ private slots:
     void backOffGivesUpAfterSixAttempts();
     void repeatedFailedReportOfOneRun();
     void pendingWorkAndStopStart();
+    void connectingCancelsPendingWorkAndCountsFromStart();
+    void headlessKeeperRetriesBeforeTheFirstConnect();
     void reportsAfterDestructionAreDropped();
 };
 
@@ -121,9 +123,9 @@ void TstAppState::lifecycleTable()
     QCOMPARE(h.t(a).uptimeSec, 2);
 
     // A flash re-inserted within 0.52 s ends with the first removal.
-    h.state->flashOn(a);
+    h.runner.report(a, S::Connected);
     h.clock.advance(300);
-    h.state->flashOn(a);
+    h.runner.report(a, S::Connected);
     h.clock.advance(220);
     QVERIFY(!h.state->flash().contains(a));
 
@@ -139,9 +141,8 @@ void TstAppState::lifecycleTable()
 
     // stop: idle, bookkeeping gone, runner stopped, proxy off, run-time fields reset, log kept.
     h.runner.log(a, QStringLiteral("debug1: kept"));
-    Tunnel *edit = const_cast<Tunnel *>(h.state->tunnel(a));
-    edit->latencyMs = {1.5};
-    edit->kbps = 7;
+    h.latencyRound(1.5);
+    QCOMPARE(h.t(a).latencyMs, QList<double>({1.5}));
     h.proxy.calls.clear();
     h.state->stop(a);
     QCOMPARE(h.runner.calls.last(), QStringLiteral("stop a"));
@@ -149,7 +150,6 @@ void TstAppState::lifecycleTable()
     QCOMPARE(h.t(a).status, S::Idle);
     QCOMPARE(h.t(a).reason, std::nullopt);
     QCOMPARE(h.t(a).uptimeSec, 0);
-    QCOMPARE(h.t(a).kbps, 0);
     QVERIFY(h.t(a).latencyMs.isEmpty());
     QVERIFY(!h.state->wantsConnection(a));
     QVERIFY(!h.state->everConnected(a));
@@ -257,18 +257,9 @@ void TstAppState::logKeepsFiveHundredLinesPerRun()
 void TstAppState::tickCountsUptimeAndProbesEveryThirdConnectedTick()
 {
     TempHome home;
-    Tunnel wild = makeTunnel(QStringLiteral("wild"));
-    wild.bind = QStringLiteral("0.0.0.0");
-    wild.bindPort.clear();
-    wild.targetPort = QStringLiteral("6000");
-    Tunnel bad = makeTunnel(QStringLiteral("bad"));
-    bad.bindPort = QStringLiteral("abc");
-    Tunnel signedPort = makeTunnel(QStringLiteral("signed"));
-    signedPort.bind = QStringLiteral("10.0.0.5");
-    signedPort.bindPort = QStringLiteral("+7000");
-    Tunnel big = makeTunnel(QStringLiteral("big"));
-    big.bindPort = QStringLiteral("65536");
-    EngineHarness h({makeTunnel(a), wild, bad, signedPort, big, makeTunnel(QStringLiteral("socks"), TunnelType::Socks),
+    Tunnel b = backed(QStringLiteral("b"));
+    b.backupSshPort = QStringLiteral("2222");
+    EngineHarness h({makeTunnel(a), b, makeTunnel(QStringLiteral("socks"), TunnelType::Socks),
                      makeTunnel(QStringLiteral("remote"), TunnelType::Remote)});
 
     // Nothing connected: ticks do not count.
@@ -278,31 +269,38 @@ void TstAppState::tickCountsUptimeAndProbesEveryThirdConnectedTick()
     h.state->start(a);
     bringUp(h, a);
     QStringList changed;
-    int listChanges = 0;
+    int ticks = 0;
     QObject::connect(h.state.get(), &AppState::tunnelChanged, h.state.get(), [&](const QString &id) { changed << id; });
-    QObject::connect(h.state.get(), &AppState::tunnelsChanged, h.state.get(), [&] { ++listChanges; });
+    QObject::connect(h.state.get(), &AppState::uptimeTicked, h.state.get(), [&] { ++ticks; });
     h.clock.advance(2000);
     QCOMPARE(h.t(a).uptimeSec, 3);
     QVERIFY(h.probes.isEmpty());
-    QCOMPARE(changed, QStringList({a, a}));
-    QCOMPARE(listChanges, 0);
+    // The tick announces the uptime once for all, not as a change of every connected tunnel.
+    QCOMPARE(ticks, 2);
+    QVERIFY(changed.isEmpty());
 
-    h.clock.advance(1000); // third connected tick
+    // The third connected tick measures the SSH server the run connects to (as looked up at launch), never the
+    // tunnel's own listener.
+    h.clock.advance(1000);
     QCOMPARE(h.probes.size(), 1);
-    QCOMPARE(h.probes.at(0).host, QStringLiteral("127.0.0.1"));
-    QCOMPARE(h.probes.at(0).port, quint16(9000));
+    QCOMPARE(h.probes.at(0).host, QStringLiteral("primary.test"));
+    QCOMPARE(h.probes.at(0).port, quint16(22));
     QCOMPARE(h.probes.at(0).timeoutSec, 2.0);
 
-    for (const char *id : {"wild", "bad", "signed", "big", "socks", "remote"}) {
+    // After a failover the backup is measured; SOCKS and remote forwards are neither looked up nor probed.
+    h.state->start(QStringLiteral("b"));
+    h.runner.exitWith(QStringLiteral("b"), primaryDown);
+    h.clock.advance(600);
+    bringUp(h, QStringLiteral("b"));
+    for (const char *id : {"socks", "remote"}) {
         h.state->start(QString::fromLatin1(id));
         bringUp(h, QString::fromLatin1(id));
     }
-    h.clock.advance(3000); // sixth
-    QCOMPARE(h.probes.size(), 1 + 3);
-    QCOMPARE(h.probes.at(2).host, QStringLiteral("127.0.0.1"));
-    QCOMPARE(h.probes.at(2).port, quint16(6000));
-    QCOMPARE(h.probes.at(3).host, QStringLiteral("10.0.0.5"));
-    QCOMPARE(h.probes.at(3).port, quint16(7000));
+    QCOMPARE(h.lookups.size(), 3);
+    h.clock.advance(3000);
+    QCOMPARE(h.probes.size(), 3);
+    QCOMPARE(h.probes.at(2).host, QStringLiteral("backup.test"));
+    QCOMPARE(h.probes.at(2).port, quint16(2222));
 
     // Results: none leaves samples alone; 25 samples keep the last 24.
     h.probes.at(0).done(std::nullopt);
@@ -312,12 +310,31 @@ void TstAppState::tickCountsUptimeAndProbesEveryThirdConnectedTick()
     QCOMPARE(h.t(a).latencyMs.size(), 24);
     QCOMPARE(h.t(a).latencyMs.first(), 2.0);
 
-    // A result arriving after the tunnel left connected is dropped; leaving connected clears the samples.
-    h.state->stop(QStringLiteral("wild"));
+    // A result for an earlier run is dropped, even when the tunnel is connected again; leaving connected clears.
+    h.state->start(QStringLiteral("b"));
+    bringUp(h, QStringLiteral("b"));
     h.probes.at(2).done(3.0);
-    QVERIFY(h.t(QStringLiteral("wild")).latencyMs.isEmpty());
+    QVERIFY(h.t(QStringLiteral("b")).latencyMs.isEmpty());
     h.runner.report(a, S::Connecting);
     QVERIFY(h.t(a).latencyMs.isEmpty());
+
+    // A server not known yet (or hidden behind a proxy command: none) is not probed; a late answer for an earlier
+    // launch is not taken for the current one.
+    EngineHarness held({makeTunnel(a)});
+    held.holdLookups = true;
+    held.state->start(a);
+    held.state->start(a);
+    bringUp(held, a);
+    held.clock.advance(3000);
+    QVERIFY(held.probes.isEmpty());
+    held.heldLookups.at(0)(ServerAddress{QStringLiteral("old.test"), 22});
+    held.clock.advance(3000);
+    QVERIFY(held.probes.isEmpty());
+    held.heldLookups.at(1)(ServerAddress{QStringLiteral("new.test"), 2200});
+    held.clock.advance(3000);
+    QCOMPARE(held.probes.size(), 1);
+    QCOMPARE(held.probes.at(0).host, QStringLiteral("new.test"));
+    QCOMPARE(held.state->serverAddress(a), (ServerAddress{QStringLiteral("new.test"), 2200}));
 }
 
 void TstAppState::glyphVariantAndActiveCount()
@@ -536,12 +553,99 @@ void TstAppState::pendingWorkAndStopStart()
     QCOMPARE(h.runner.startsOf(a), before + 1);
 }
 
+void TstAppState::connectingCancelsPendingWorkAndCountsFromStart()
+{
+    TempHome home;
+    // A run that reported a failure and then connected after all (ssh tried the next address): the failover it
+    // scheduled must not replace the working session, and the tunnel shows the server it is really on.
+    EngineHarness h({backed(a), makeTunnel(QStringLiteral("b"))});
+    h.state->start(a);
+    h.runner.report(a, S::Failed, primaryDown);
+    QVERIFY(h.state->hasPendingWork(a));
+    h.runner.report(a, S::Connected);
+    QVERIFY(!h.state->hasPendingWork(a));
+    QCOMPARE(h.t(a).activeHostIndex, 0);
+    h.clock.advance(60'000);
+    QCOMPARE(h.runner.startsOf(a), 1);
+    QCOMPARE(h.t(a).status, S::Connected);
+
+    // The same for a pending reconnect.
+    const QString b = QStringLiteral("b");
+    h.state->start(b);
+    bringUp(h, b);
+    h.runner.report(b, S::Failed, QStringLiteral("Disconnected"));
+    QVERIFY(h.state->hasPendingWork(b));
+    h.runner.report(b, S::Connected);
+    h.clock.advance(60'000);
+    QCOMPARE(h.runner.startsOf(b), 1);
+    QCOMPARE(h.state->reconnectAttempts(b), 0);
+
+    // Connected in an earlier run does not count after a new start: the new run's failure is not reconnected.
+    h.state->start(b);
+    QVERIFY(!h.state->everConnected(b));
+    h.runner.exitWith(b, QStringLiteral("Permission denied"));
+    QCOMPARE(h.t(b).reason, QStringLiteral("Permission denied"));
+    QVERIFY(!h.state->hasPendingWork(b));
+}
+
+void TstAppState::headlessKeeperRetriesBeforeTheFirstConnect()
+{
+    TempHome home;
+    LogCapture log;
+    // Never giving up: a server that is not up yet is tried again and again, the wait capped at 30 s.
+    EngineHarness h({});
+    AppStateOptions keeper = h.options(QList<Tunnel>{makeTunnel(a)}, std::nullopt, false, false);
+    keeper.retryBeforeFirstConnect = true;
+    keeper.maxReconnectAttempts = 0;
+    h.state = std::make_unique<AppState>(keeper);
+    QStringList gaveUp;
+    QObject::connect(h.state.get(), &AppState::gaveUp, h.state.get(), [&](const QString &id) { gaveUp << id; });
+    h.state->start(a);
+    const QList<int> delays{1, 2, 4, 8, 16, 30, 30, 30};
+    for (int attempt = 1; attempt <= delays.size(); ++attempt) {
+        failTwice(h, a, primaryDown);
+        QCOMPARE(h.t(a).reason,
+                 QStringLiteral("Reconnecting in %1s (attempt %2)").arg(delays.at(attempt - 1)).arg(attempt));
+        expectLaunchAfter(h, delays.at(attempt - 1) * 1000, attempt + 1, "primary.test");
+    }
+    bringUp(h, a);
+    QCOMPARE(h.state->reconnectAttempts(a), 0);
+    QVERIFY(gaveUp.isEmpty());
+
+    // With a limit: gives up after it, and says so once per run that ends it.
+    keeper.maxReconnectAttempts = 2;
+    h.state = std::make_unique<AppState>(keeper);
+    QObject::connect(h.state.get(), &AppState::gaveUp, h.state.get(), [&](const QString &id) { gaveUp << id; });
+    h.state->start(a);
+    const qsizetype before = h.runner.startsOf(a);
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        h.runner.exitWith(a, primaryDown);
+        QCOMPARE(h.t(a).reason, QStringLiteral("Reconnecting in %1s (%2/2)").arg(attempt).arg(attempt));
+        h.clock.advance(attempt * 1000);
+    }
+    h.runner.exitWith(a, primaryDown);
+    QCOMPARE(h.runner.startsOf(a), before + 2);
+    QCOMPARE(gaveUp, QStringList({a}));
+    QVERIFY(!h.state->wantsConnection(a));
+    QVERIFY(log.contains(QStringLiteral("auto-reconnect a: gave up after 2 attempts")));
+
+    // The tray app's rule stays: a tunnel that never connected is left failed, which is giving up too.
+    EngineHarness tray({makeTunnel(a)});
+    QStringList trayGaveUp;
+    QObject::connect(tray.state.get(), &AppState::gaveUp, tray.state.get(),
+                     [&](const QString &id) { trayGaveUp << id; });
+    tray.state->start(a);
+    tray.runner.exitWith(a, primaryDown);
+    QCOMPARE(tray.t(a).reason, primaryDown);
+    QCOMPARE(trayGaveUp, QStringList({a}));
+}
+
 void TstAppState::reportsAfterDestructionAreDropped()
 {
     TempHome home;
     EngineHarness h({backed(a)});
     h.state->start(a);
-    h.state->flashOn(a);
+    h.runner.report(a, S::Connected);  // flash pending
     h.runner.exitWith(a, primaryDown); // failover pending
     h.state->start(a);
     h.state.reset();

@@ -138,14 +138,25 @@ void TstAppStateOperations::deleteStopsARunningTunnelFirst()
     const QString s = QStringLiteral("s");
     Tunnel socks = makeTunnel(s, TunnelType::Socks, QStringLiteral("backup.test"));
     socks.autoSocksProxy = true;
-    EngineHarness h({socks, makeTunnel(QStringLiteral("b"))});
+    EngineHarness h({makeTunnel(QStringLiteral("b")), socks});
     h.state->start(s);
-    h.runner.report(s, S::Connected);
-    h.runner.exitWith(s, QStringLiteral("dropped")); // failover pending
+    h.runner.report(s, S::Connected);                         // flashing
+    h.runner.report(s, S::Failed, QStringLiteral("dropped")); // failover pending
     h.runner.log(s, QStringLiteral("line"));
     h.proxy.calls.clear();
 
+    // Observers are told about the removal with the list already as it will be: the deleted tunnel is not found,
+    // the others are found where they are.
+    QStringList seen;
+    const auto look = [&](const QString &id) {
+        const Tunnel *gone = h.state->tunnel(id);
+        const Tunnel *other = h.state->tunnel(QStringLiteral("b"));
+        seen << QStringLiteral("%1 %2").arg(gone ? gone->id : QStringLiteral("-"), other ? other->id : "-");
+    };
+    QObject::connect(h.state.get(), &AppState::logCleared, h.state.get(), look);
+    QObject::connect(h.state.get(), &AppState::flashChanged, h.state.get(), [&](const QString &id) { look(id); });
     h.state->deleteTunnel(s);
+    QCOMPARE(seen, QStringList({"- b", "- b"}));
     QCOMPARE(h.runner.calls.last(), QStringLiteral("stop s"));
     QCOMPARE(h.proxy.calls, QStringList({QStringLiteral("disable s")}));
     QVERIFY(!h.state->wantsConnection(s));
@@ -172,7 +183,7 @@ void TstAppStateOperations::duplicateGoesRightBelow()
     t.autostart = true;
     EngineHarness h({t, makeTunnel(QStringLiteral("z"))}, {group(QStringLiteral("g"), QStringLiteral("G"), 0)});
     h.runner.report(api, S::Connected);
-    h.state->recordLatency(api, 4.5);
+    h.latencyRound(4.5);
 
     h.state->duplicate(api);
     const Tunnel &copy = h.state->tunnels().at(1);
@@ -299,6 +310,7 @@ void TstAppStateOperations::everyOperationRewritesBothFiles()
     AppStateOptions options;
     options.ssh = &runner;
     options.clock = &clock;
+    options.resolveServer = [](const Tunnel &, std::function<void(std::optional<ServerAddress>)>) {};
     AppState state(options);
     QVERIFY(log.contains(QStringLiteral("launch: 4 tunnels (seeded), 0 borrowed")));
     // The samples of a first launch wait for the user to switch them on.
@@ -349,7 +361,7 @@ void TstAppStateOperations::borrowedTunnelsAreWrittenOnlyOnceAdopted()
     Tunnel installedOwn = makeTunnel(QStringLiteral("own"));
     installedOwn.name = QStringLiteral("installed copy");
     QVERIFY(Store::save({makeTunnel(QStringLiteral("own"))}, true));
-    QVERIFY(Store::save({p1, makeTunnel(QStringLiteral("p3")), installedOwn}, false));
+    QVERIFY(Store::save({p1, makeTunnel(QStringLiteral("p3")), makeTunnel(QStringLiteral("p4")), installedOwn}, false));
 
     FakeRunner runner;
     ManualClock clock;
@@ -357,9 +369,10 @@ void TstAppStateOperations::borrowedTunnelsAreWrittenOnlyOnceAdopted()
     options.ssh = &runner;
     options.clock = &clock;
     options.dev = true;
+    options.resolveServer = [](const Tunnel &, std::function<void(std::optional<ServerAddress>)>) {};
     AppState state(options);
-    QVERIFY(log.contains(QStringLiteral("launch: 3 tunnels (loaded), 2 borrowed")));
-    QCOMPARE(idsOf(state.tunnels()), QStringList({"own", "p1", "p3"}));
+    QVERIFY(log.contains(QStringLiteral("launch: 4 tunnels (loaded), 3 borrowed")));
+    QCOMPARE(idsOf(state.tunnels()), QStringList({"own", "p1", "p3", "p4"}));
     QVERIFY(state.isBorrowed(QStringLiteral("p1")));
     QVERIFY(runner.calls.isEmpty()); // borrowed tunnels never autostart
     QCOMPARE(state.tunnel(QStringLiteral("own"))->name, QStringLiteral("Tunnel own"));
@@ -376,12 +389,25 @@ void TstAppStateOperations::borrowedTunnelsAreWrittenOnlyOnceAdopted()
     QVERIFY(!state.isBorrowed(QStringLiteral("p1")));
     QCOMPARE(idsOf(*Store::readTunnels(true)), QStringList({"own", "p1"}));
 
-    // Taking over the rest: p3 is replaced in place, nothing already owned is touched.
-    QCOMPARE(state.importFromProduction(), 1);
-    QVERIFY(log.contains(QStringLiteral("imported 1 tunnels from production")));
+    // Taking over the rest: p3 and p4 are replaced in place, nothing already owned is touched. A running borrowed
+    // tunnel keeps its run (p3); one whose command the installed settings change is relaunched with them (p4).
+    for (const char *id : {"p3", "p4"}) {
+        state.start(QString::fromLatin1(id));
+        runner.onStatus(QString::fromLatin1(id), S::Connected, std::nullopt);
+    }
+    Tunnel p4 = makeTunnel(QStringLiteral("p4"));
+    p4.host = QStringLiteral("moved.test");
+    QVERIFY(Store::save({p1, makeTunnel(QStringLiteral("p3")), p4, installedOwn}, false));
+    QCOMPARE(state.importFromProduction(), 2);
+    QCOMPARE(state.tunnel(QStringLiteral("p3"))->status, S::Connected);
+    QVERIFY(state.wantsConnection(QStringLiteral("p3")));
+    QCOMPARE(runner.startsOf(QStringLiteral("p3")), 1);
+    QCOMPARE(state.tunnel(QStringLiteral("p4"))->status, S::Connecting);
+    QCOMPARE(runner.started.last().host, QStringLiteral("moved.test"));
+    QVERIFY(log.contains(QStringLiteral("imported 2 tunnels from production")));
     QVERIFY(state.borrowedIds().isEmpty());
-    QCOMPARE(idsOf(state.tunnels()), QStringList({"own", "p1", "p3"}));
-    QCOMPARE(idsOf(*Store::readTunnels(true)), QStringList({"own", "p1", "p3"}));
+    QCOMPARE(idsOf(state.tunnels()), QStringList({"own", "p1", "p3", "p4"}));
+    QCOMPARE(idsOf(*Store::readTunnels(true)), QStringList({"own", "p1", "p3", "p4"}));
     QVERIFY(!state.tunnel(QStringLiteral("p3"))->autostart);
     QCOMPARE(state.tunnel(QStringLiteral("own"))->name, QStringLiteral("Tunnel own"));
 

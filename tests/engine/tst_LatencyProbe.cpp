@@ -96,9 +96,10 @@ void TstLatencyProbe::engineRecordsRealSamplesAndSurvivesItsOwnEnd()
     TempHome home;
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
+    // The "server" the run connects to is this listener (the harness's lookup answers with host and ssh port).
     Tunnel local = makeTunnel(QStringLiteral("a"));
-    local.bind = QStringLiteral("0.0.0.0");
-    local.bindPort = QString::number(server.serverPort());
+    local.host = QStringLiteral("127.0.0.1");
+    local.sshPort = QString::number(server.serverPort());
 
     // The harness with its fake probe taken out, so the engine uses the real one.
     EngineHarness h({});

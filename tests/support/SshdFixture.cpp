@@ -110,7 +110,7 @@ QString SshdFixture::wrongKeyPath() const
     return m_dir.filePath(QStringLiteral("wrong_key"));
 }
 
-bool SshdFixture::start()
+bool SshdFixture::start(quint16 port)
 {
     if (!available()) {
         m_error = QStringLiteral("%1 is missing").arg(sshdPath);
@@ -140,7 +140,7 @@ bool SshdFixture::start()
     QDir().mkpath(QStringLiteral("/run/sshd"));
 
     for (int attempt = 0; attempt < 5; ++attempt) {
-        m_port = freePort();
+        m_port = port != 0 ? port : freePort();
         const QString server =
             QStringLiteral("Port %1\n"
                            "ListenAddress 127.0.0.1\n"

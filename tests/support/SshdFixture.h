@@ -17,8 +17,9 @@ public:
     SshdFixture();
     ~SshdFixture();
 
-    // Writes keys and configuration and starts the server; false (see error()) when it did not come up.
-    bool start();
+    // Writes keys and configuration and starts the server (on a free port, or on `port` when given); false (see
+    // error()) when it did not come up.
+    bool start(quint16 port = 0);
     // A pre-login banner the server sends every client (call before start()).
     void setBanner(const QByteArray &text) { m_banner = text; }
     // Ends every session and the listener, and waits for them.

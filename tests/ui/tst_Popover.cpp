@@ -203,12 +203,12 @@ private slots:
         QVERIFY(row->statusDot()->warp());
         h.clock.advance(AppState::flashMs);
         QVERIFY(!row->statusDot()->warp());
-        h.state->recordLatency("a", 30.2);
+        h.latencyRound(30.2);
         QCOMPARE(row->trailing(), TunnelRow::Trailing::Uptime);
         QVERIFY(!row->sparklineVisible());
-        h.state->recordLatency("a", 41.6);
+        h.latencyRound(41.6);
         QVERIFY(row->sparklineVisible());
-        QCOMPARE(row->sparklineToolTip(), u"Latency 42ms"_s);
+        QCOMPARE(row->sparklineToolTip(), u"Server round trip 42ms"_s);
         const qint64 before = h.t("a").uptimeSec;
         h.clock.advance(5000);
         QCOMPARE(row->uptimeText(), fmtUptime(before + 5));
@@ -539,7 +539,7 @@ private slots:
             h.state->start(id);
         h.runner.report("web", S::Connected);
         for (double ms : {22.0, 25.0, 19.0, 31.0, 28.0, 24.0, 42.0, 35.0})
-            h.state->recordLatency("web", ms);
+            h.latencyRound(ms);
         h.runner.exitWith("db", "Connection refused");
         h.clock.advance(AppState::failoverDelayMs);
         h.runner.report("db", S::Connected);

@@ -149,6 +149,10 @@ PopoverView::PopoverView(AppState &state, ViewActions actions, const QString &di
     column->addWidget(footer);
 
     connect(&state, &AppState::tunnelChanged, this, &PopoverView::tunnelChanged);
+    connect(&state, &AppState::uptimeTicked, this, [this] {
+        for (TunnelRow *row : std::as_const(m_rows))
+            row->refreshUptime();
+    });
     connect(&state, &AppState::flashChanged, this, [this](const QString &id, bool) {
         if (TunnelRow *row = m_rows.value(id))
             row->refresh();

@@ -21,7 +21,8 @@ class TunnelRow;
 
 // The panel under the tray icon: header with the count, the shown tunnels by group (or the empty state), and the
 // footer with New Tunnel, Preferences and Quit. The list is built again only when the tunnel list or the groups
-// change; a tunnel's run-time change, the uptime tick, a latency sample or a flash redraws that tunnel's row.
+// change; a tunnel's run-time change, a latency sample or a flash redraws that tunnel's row; the uptime tick
+// redraws only the uptime texts.
 class PopoverView : public QWidget {
     Q_OBJECT
 public:

@@ -357,7 +357,8 @@ void TunnelRow::updateTrailing()
         if (spark) {
             if (m_sparkline->samples() != m_tunnel.latencyMs) {
                 m_sparkline->setSamples(m_tunnel.latencyMs);
-                m_sparkline->setToolTip(QStringLiteral("Latency %1ms").arg(qRound64(m_tunnel.latencyMs.constLast())));
+                m_sparkline->setToolTip(
+                    QStringLiteral("Server round trip %1ms").arg(qRound64(m_tunnel.latencyMs.constLast())));
             }
         }
         if (spark != m_sparkline->isVisibleTo(m_uptimeBox))
@@ -378,6 +379,16 @@ void TunnelRow::updateTrailing()
         m_uptimeBox->setVisible(mode == Trailing::Uptime);
     if (m_connecting)
         m_connecting->setVisible(mode == Trailing::Connecting);
+}
+
+void TunnelRow::refreshUptime()
+{
+    const Tunnel *found = m_state.tunnel(m_tunnel.id);
+    if (!found)
+        return;
+    m_tunnel.uptimeSec = found->uptimeSec;
+    if (m_trailing == Trailing::Uptime)
+        static_cast<UptimeLabel *>(m_uptime)->setText(fmtUptime(m_tunnel.uptimeSec));
 }
 
 bool TunnelRow::sparklineVisible() const

@@ -34,6 +34,8 @@ public:
 
     // Reads the tunnel again; returns true when its status changed (the group switch may need redrawing).
     bool refresh();
+    // Reads only the uptime again (the once-a-second tick).
+    void refreshUptime();
 
     bool isHovered() const { return m_hover; }
     void setHovered(bool hover);
