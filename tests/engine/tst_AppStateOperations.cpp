@@ -393,7 +393,7 @@ void TstAppStateOperations::borrowedTunnelsAreWrittenOnlyOnceAdopted()
     // tunnel keeps its run (p3); one whose command the installed settings change is relaunched with them (p4).
     for (const char *id : {"p3", "p4"}) {
         state.start(QString::fromLatin1(id));
-        runner.onStatus(QString::fromLatin1(id), S::Connected, std::nullopt);
+        runner.report(QString::fromLatin1(id), S::Connected);
     }
     Tunnel p4 = makeTunnel(QStringLiteral("p4"));
     p4.host = QStringLiteral("moved.test");

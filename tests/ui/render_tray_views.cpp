@@ -38,7 +38,7 @@ void popover(bool dark)
     h.state->start("web");
     h.runner.report("web", TunnelStatus::Connected);
     for (double ms : {22.0, 25.0, 19.0, 31.0, 28.0})
-        h.state->recordLatency("web", ms);
+        h.latencyRound(ms);
     FWRoot root(new PopoverView(*h.state, {}), dark ? Appearance::Dark : Appearance::Light);
     root.show();
     auto view = static_cast<PopoverView *>(root.content());
