@@ -22,6 +22,8 @@ struct EngineHarness {
     FakeSystemProxy proxy;
     QList<QList<Tunnel>> persistedTunnels;
     QList<QList<TunnelGroup>> persistedGroups;
+    // When set, both writers fail with this reason (and record nothing).
+    QString saveError;
     QList<ProbeRequest> probes;
     std::unique_ptr<AppState> state;
 
@@ -38,8 +40,16 @@ struct EngineHarness {
         o.tunnels = tunnels;
         o.groups = groups;
         o.ssh = &runner;
-        o.persist = [this](const QList<Tunnel> &list) { persistedTunnels.append(list); };
-        o.groupsPersist = [this](const QList<TunnelGroup> &list) { persistedGroups.append(list); };
+        o.persist = [this](const QList<Tunnel> &list) {
+            if (saveError.isEmpty())
+                persistedTunnels.append(list);
+            return WriteResult{saveError};
+        };
+        o.groupsPersist = [this](const QList<TunnelGroup> &list) {
+            if (saveError.isEmpty())
+                persistedGroups.append(list);
+            return WriteResult{saveError};
+        };
         o.systemProxy = &proxy;
         o.clock = &clock;
         o.dev = dev;

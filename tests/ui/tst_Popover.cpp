@@ -2,6 +2,7 @@
 #include "model/Uptime.h"
 #include "support/Shots.h"
 #include "ui/controls/FWButton.h"
+#include "ui/controls/FWLabel.h"
 #include "ui/controls/FWTextField.h"
 #include "ui/controls/StatusDot.h"
 #include "ui/controls/WarpToggle.h"
@@ -422,6 +423,22 @@ private slots:
             view->row("web")->hoverAnimator()->finish();
             Shots::save(&view.root, "popover-row-hovered-" + v, desktop);
         }
+    }
+
+    // A failed save shows in the header until a later save works.
+    void saveFailureLine()
+    {
+        EngineHarness h({shown("web")});
+        Popover view(*h.state);
+        QVERIFY(!view->saveErrorLine()->isVisible());
+        h.saveError = "/home/me/.local/share/Flumewire/tunnels.json: No space left on device";
+        h.state->addGroup("Prod");
+        QVERIFY(view->saveErrorLine()->isVisible());
+        QCOMPARE(view->saveErrorLine()->text(), "Could not save tunnels: " + h.saveError);
+        Shots::save(&view.root, "popover-save-failed-" + Shots::theme(false), QColor(128, 128, 132));
+        h.saveError.clear();
+        h.state->renameGroup(h.state->groups().first().id, "Production");
+        QVERIFY(!view->saveErrorLine()->isVisible());
     }
 };
 
