@@ -32,8 +32,8 @@ AppStateOptions optionsFor(const QList<Tunnel> &tunnels, SSHRunning *runner, Clo
     o.groups = QList<TunnelGroup>();
     o.ssh = runner;
     o.clock = clock;
-    o.persist = [](const QList<Tunnel> &) {};
-    o.groupsPersist = [](const QList<TunnelGroup> &) {};
+    o.persist = [](const QList<Tunnel> &) { return WriteResult(); };
+    o.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult(); };
     o.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};
     o.resolveServer = [](const Tunnel &, std::function<void(std::optional<ServerAddress>)> done) {
         done(ServerAddress{QStringLiteral("127.0.0.1"), 22});

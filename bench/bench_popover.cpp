@@ -42,8 +42,8 @@ struct World {
         o.tunnels = tunnels;
         o.groups = groups;
         o.ssh = &runner;
-        o.persist = [](const QList<Tunnel> &) {};
-        o.groupsPersist = [](const QList<TunnelGroup> &) {};
+        o.persist = [](const QList<Tunnel> &) { return WriteResult(); };
+        o.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult(); };
         o.clock = &clock;
         o.autostart = false;
         o.probe = [this](const QString &, quint16, double, std::function<void(std::optional<double>)> done) {

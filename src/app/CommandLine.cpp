@@ -6,6 +6,7 @@
 #include "app/RemoteCommands.h"
 #include "app/SignalWatcher.h"
 #include "engine/AppState.h"
+#include "model/ControlCharacters.h"
 #include "model/Store.h"
 #include "ssh/SSHManager.h"
 #include "system/SSHConfigImport.h"
@@ -55,10 +56,45 @@ QString CommandLine::usage()
         "  --help                        this text\n");
 }
 
+namespace {
+
+QString printable(const QString &text)
+{
+    return ControlCharacters::escaped(text);
+}
+
+// JSON output: QJsonDocument escapes C0 controls itself; DEL, C1 controls, line separators and direction overrides
+// go out raw, so they are escaped here (they can only occur inside strings, where \uXXXX means the same).
+QByteArray safeJson(const QByteArray &json)
+{
+    const QString text = QString::fromUtf8(json);
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (ControlCharacters::isControl(c))
+            out += QStringLiteral("\\u%1").arg(QString::number(c.unicode(), 16).rightJustified(4, u'0'));
+        else
+            out += c;
+    }
+    return out.toUtf8();
+}
+
+} // namespace
+
 int CommandLine::fail(const QString &message)
 {
     m_err << "flumewire: " << message << Qt::endl;
     return 2;
+}
+
+std::optional<Store::LoadResult> CommandLine::loadTunnels()
+{
+    Store::LoadResult loaded = Store::load(std::nullopt, std::nullopt, m_identity.isDevBuild(), Store::Seed::Never);
+    if (loaded.tunnelsFile == Store::FileState::Damaged || loaded.tunnelsFile == Store::FileState::Unreadable) {
+        fail(QStringLiteral("cannot read the tunnels file: %1").arg(printable(loaded.tunnelsProblem)));
+        return std::nullopt;
+    }
+    return loaded;
 }
 
 bool CommandLine::takeFlags(const QStringList &allowed, QStringList &given)
@@ -67,7 +103,7 @@ bool CommandLine::takeFlags(const QStringList &allowed, QStringList &given)
     for (const QString &arg : std::as_const(m_args)) {
         if (arg.startsWith(QLatin1String("--"))) {
             if (!allowed.contains(arg)) {
-                fail(QStringLiteral("unknown option %1 (see flumewire --help)").arg(arg));
+                fail(QStringLiteral("unknown option %1 (see flumewire --help)").arg(printable(arg)));
                 return false;
             }
             given << arg;
@@ -81,12 +117,14 @@ bool CommandLine::takeFlags(const QStringList &allowed, QStringList &given)
 
 std::optional<Tunnel> CommandLine::findTunnel(const QString &id)
 {
-    const Store::LoadResult loaded = Store::load(std::nullopt, std::nullopt, m_identity.isDevBuild());
-    for (const Tunnel &t : loaded.tunnels) {
+    const std::optional<Store::LoadResult> loaded = loadTunnels();
+    if (!loaded)
+        return std::nullopt;
+    for (const Tunnel &t : loaded->tunnels) {
         if (t.id == id)
             return t;
     }
-    fail(QStringLiteral("no tunnel with id %1 (see flumewire list)").arg(id));
+    fail(QStringLiteral("no tunnel with id %1 (see flumewire list)").arg(printable(id)));
     return std::nullopt;
 }
 
@@ -119,7 +157,7 @@ int CommandLine::run()
         return RemoteCommands(m_out, m_err, m_identity.isDevBuild()).act(command, m_args);
     if (command == QLatin1String("status"))
         return RemoteCommands(m_out, m_err, m_identity.isDevBuild()).status(m_args);
-    return fail(QStringLiteral("unknown command %1 (see flumewire --help)").arg(command));
+    return fail(QStringLiteral("unknown command %1 (see flumewire --help)").arg(printable(command)));
 }
 
 int CommandLine::list()
@@ -129,18 +167,20 @@ int CommandLine::list()
         return 2;
     if (!m_args.isEmpty())
         return fail(QStringLiteral("list takes no arguments"));
-    const Store::LoadResult loaded = Store::load(std::nullopt, std::nullopt, m_identity.isDevBuild());
+    const std::optional<Store::LoadResult> loaded = loadTunnels();
+    if (!loaded)
+        return 2;
     if (flags.contains(QLatin1String("--json"))) {
-        // What the tunnels file holds (or would hold at the next write): borrowed tunnels are not the build's own.
+        // What the tunnels file holds: borrowed tunnels are not the build's own.
         QList<Tunnel> own;
-        for (const Tunnel &t : loaded.tunnels) {
-            if (!loaded.borrowedIds.contains(t.id))
+        for (const Tunnel &t : loaded->tunnels) {
+            if (!loaded->borrowedIds.contains(t.id))
                 own.append(t);
         }
-        m_out << Store::encodeTunnels(own) << Qt::endl;
+        m_out << safeJson(Store::encodeTunnels(own)) << Qt::endl;
         return 0;
     }
-    printTunnels(loaded.tunnels);
+    printTunnels(loaded->tunnels);
     return 0;
 }
 
@@ -156,10 +196,11 @@ int CommandLine::args()
         return 2;
     const bool backup = flags.contains(QLatin1String("--backup"));
     if (backup && !tunnel->hasBackup())
-        return fail(QStringLiteral("tunnel %1 has no backup server").arg(tunnel->id));
-    m_out << m_options.sshProgram << Qt::endl;
+        return fail(QStringLiteral("tunnel %1 has no backup server").arg(printable(tunnel->id)));
+    // One argument per line: a line break inside one must not read as two.
+    m_out << printable(m_options.sshProgram) << Qt::endl;
     for (const QString &arg : (backup ? tunnel->viaBackup() : *tunnel).sshArguments())
-        m_out << arg << Qt::endl;
+        m_out << printable(arg) << Qt::endl;
     return 0;
 }
 
@@ -173,7 +214,7 @@ int CommandLine::command()
     const std::optional<Tunnel> tunnel = findTunnel(m_args.first());
     if (!tunnel)
         return 2;
-    m_out << tunnel->displayCommand() << Qt::endl;
+    m_out << printable(tunnel->displayCommand()) << Qt::endl;
     return 0;
 }
 
@@ -191,11 +232,11 @@ int CommandLine::importConfig()
     const QString path = m_args.isEmpty() ? QDir::homePath() + QStringLiteral("/.ssh/config") : m_args.first();
     const std::optional<QList<Tunnel>> proposals = SSHConfigImport::parseFile(path);
     if (!proposals)
-        return fail(QStringLiteral("cannot read %1").arg(path));
+        return fail(QStringLiteral("cannot read %1").arg(printable(path)));
 
     if (dryRun) {
         if (json)
-            m_out << Store::encodeTunnels(*proposals) << Qt::endl;
+            m_out << safeJson(Store::encodeTunnels(*proposals)) << Qt::endl;
         else
             printTunnels(*proposals);
         return 0;
@@ -204,17 +245,25 @@ int CommandLine::importConfig()
     const bool dev = m_identity.isDevBuild();
     InstanceLock lock(Store::folder(dev));
     if (!lock.tryLock()) {
-        m_err << "flumewire: " << lock.error() << Qt::endl;
+        m_err << "flumewire: " << printable(lock.error()) << Qt::endl;
         return 1;
     }
+    // Checked under the lock, so the engine below loads the same file; it would otherwise fall back to samples.
+    if (!loadTunnels())
+        return 2;
     // An engine created without autostart writes by the same rules as the desktop application.
     SSHManager ssh(m_options.sshProgram);
     AppStateOptions options;
     options.ssh = &ssh;
     options.dev = dev;
     options.autostart = false;
+    options.seedSamples = false;
     AppState state(std::move(options));
     const int added = state.importTunnels(*proposals);
+    if (!state.saveError().isEmpty()) {
+        m_err << "flumewire: could not save tunnels: " << printable(state.saveError()) << Qt::endl;
+        return 1;
+    }
     m_out << QStringLiteral("imported %1 of %2 tunnels").arg(added).arg(proposals->size()) << Qt::endl;
     return 0;
 }
@@ -235,7 +284,7 @@ int CommandLine::test()
         *tunnel,
         [&](bool ok, const QString &message) {
             passed = ok;
-            m_out << message << Qt::endl;
+            m_out << printable(message) << Qt::endl;
             loop.quit();
         },
         m_options.sshProgram);
@@ -274,17 +323,19 @@ int CommandLine::up()
     const QStringList ids = m_args;
     const bool dev = m_identity.isDevBuild();
 
-    const Store::LoadResult loaded = Store::load(std::nullopt, std::nullopt, dev);
+    const std::optional<Store::LoadResult> loaded = loadTunnels();
+    if (!loaded)
+        return 2;
     QSet<QString> known;
     QSet<QString> requested;
-    for (const Tunnel &t : loaded.tunnels) {
+    for (const Tunnel &t : loaded->tunnels) {
         known.insert(t.id);
         if (ids.isEmpty() && t.autostart)
             requested.insert(t.id);
     }
     for (const QString &id : ids) {
         if (!known.contains(id))
-            return fail(QStringLiteral("no tunnel with id %1 (see flumewire list)").arg(id));
+            return fail(QStringLiteral("no tunnel with id %1 (see flumewire list)").arg(printable(id)));
         requested.insert(id);
     }
     if (requested.isEmpty())
@@ -292,7 +343,7 @@ int CommandLine::up()
 
     InstanceLock lock(Store::folder(dev));
     if (!lock.tryLock()) {
-        m_err << "flumewire: " << lock.error() << Qt::endl;
+        m_err << "flumewire: " << printable(lock.error()) << Qt::endl;
         return 1;
     }
 
@@ -310,6 +361,7 @@ int CommandLine::up()
     // default for as long as it takes.
     options.retryBeforeFirstConnect = true;
     options.maxReconnectAttempts = attempts;
+    options.seedSamples = false;
     AppState state(std::move(options));
     // start/stop/status from other terminals reach this engine over the session D-Bus, when there is one.
     BusService bus(state, dev);
@@ -326,15 +378,16 @@ int CommandLine::up()
         if (last == shown.cend() ? t->status == TunnelStatus::Idle : *last == now)
             return;
         shown.insert(id, now);
-        m_out << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ' << id << ' ' << rawValue(t->status);
+        m_out << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ' << printable(id) << ' '
+              << rawValue(t->status);
         if (t->reason)
-            m_out << ": " << *t->reason;
+            m_out << ": " << printable(*t->reason);
         m_out << Qt::endl;
     };
     QObject::connect(&state, &AppState::tunnelChanged, &state, report);
     if (verbose) {
         QObject::connect(&state, &AppState::logAppended, &state, [this](const QString &id, const LogLine &line) {
-            m_out << line.time << ' ' << id << " | " << line.text << Qt::endl;
+            m_out << line.time << ' ' << printable(id) << " | " << printable(line.text) << Qt::endl;
         });
     }
 
@@ -377,7 +430,7 @@ int CommandLine::up()
 void CommandLine::printTunnels(const QList<Tunnel> &tunnels)
 {
     for (const Tunnel &t : tunnels) {
-        m_out << t.id << "  " << rawValue(t.type) << "  " << t.name << "  " << t.from() << QStringLiteral(" \u2192 ")
-              << t.to() << Qt::endl;
+        m_out << printable(t.id) << "  " << rawValue(t.type) << "  " << printable(t.name) << "  " << printable(t.from())
+              << QStringLiteral(" \u2192 ") << printable(t.to()) << Qt::endl;
     }
 }

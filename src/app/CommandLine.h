@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Store.h"
 #include "model/Tunnel.h"
 
 #include <QStringList>
@@ -10,7 +11,10 @@ class BuildIdentity;
 
 // The display-free face of Flumewire: `flumewire up|list|args|command|import|test`, `--version`, `--help`.
 // Read-only commands read through the store's load procedure and never create an engine (creating one starts
-// tunnels); `up` and `import` take the instance lock first. Bad input gives one line on stderr and status 2.
+// tunnels) or the data folder; `up` and `import` take the instance lock first. The command line works on the user's
+// own tunnels only: a missing tunnels file is an empty list, one that cannot be read is an error, never the sample
+// set. Bad input or an unreadable file gives one line on stderr and status 2; a failed save status 1. Text from
+// files and from ssh is printed with control characters escaped.
 class CommandLine {
 public:
     struct Options {
@@ -34,6 +38,8 @@ private:
 
     void printTunnels(const QList<Tunnel> &tunnels);
     int fail(const QString &message);
+    // The build's own load, without the sample set; none (after reporting) when the tunnels file cannot be used.
+    std::optional<Store::LoadResult> loadTunnels();
     // The loaded tunnel with that id, or none after reporting it.
     std::optional<Tunnel> findTunnel(const QString &id);
     // Takes flags off m_args; false (after reporting) when an unexpected option is left.

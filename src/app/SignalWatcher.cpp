@@ -29,12 +29,14 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 SignalWatcher::~SignalWatcher()
 {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
     if (g_fds[0] >= 0) {
         ::close(g_fds[0]);
         ::close(g_fds[1]);

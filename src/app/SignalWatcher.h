@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the main event loop (through a socket pair: the handler itself only
-// writes one byte). One instance per process.
+// Turns SIGINT, SIGTERM and SIGHUP (the terminal went away) into a Qt signal on the main event loop (through a socket
+// pair: the handler itself only writes one byte). One instance per process.
 class SignalWatcher : public QObject {
     Q_OBJECT
 public:

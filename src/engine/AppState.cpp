@@ -32,9 +32,9 @@ AppState::AppState(AppStateOptions options, QObject *parent)
     Q_ASSERT(m_ssh);
     const bool dev = m_dev;
     if (!m_persistHook)
-        m_persistHook = [dev](const QList<Tunnel> &list) { Store::save(list, dev); };
+        m_persistHook = [dev](const QList<Tunnel> &list) { return Store::save(list, dev); };
     if (!m_groupsPersistHook)
-        m_groupsPersistHook = [dev](const QList<TunnelGroup> &list) { Store::saveGroups(list, dev); };
+        m_groupsPersistHook = [dev](const QList<TunnelGroup> &list) { return Store::saveGroups(list, dev); };
     if (!m_systemProxy) {
         m_ownedProxy = std::make_unique<NoSystemProxy>();
         m_systemProxy = m_ownedProxy.get();
@@ -56,7 +56,8 @@ AppState::AppState(AppStateOptions options, QObject *parent)
         };
     }
 
-    Store::LoadResult loaded = Store::load(options.tunnels, options.groups, m_dev);
+    Store::LoadResult loaded = Store::load(options.tunnels, options.groups, m_dev,
+                                           options.seedSamples ? Store::Seed::WhenUnusable : Store::Seed::Never);
     m_tunnels = std::move(loaded.tunnels);
     m_groups = std::move(loaded.groups);
     m_borrowedIds = std::move(loaded.borrowedIds);
@@ -517,7 +518,7 @@ QString AppState::newIdSuffix()
     return QUuid::createUuid().toString(QUuid::WithoutBraces).left(6).toUpper();
 }
 
-void AppState::persist()
+bool AppState::persist()
 {
     QList<Tunnel> own;
     own.reserve(m_tunnels.size());
@@ -525,10 +526,25 @@ void AppState::persist()
         if (!m_borrowedIds.contains(t.id))
             own.append(t);
     }
-    m_persistHook(own);
-    m_groupsPersistHook(m_groups);
-    Log::state(Log::Level::Info,
-               QStringLiteral("persisted %1 tunnels, %2 groups").arg(own.size()).arg(m_groups.size()));
+    const WriteResult tunnels = m_persistHook(own);
+    // The groups are written even when the tunnels were not: they are a separate file that may still be fine.
+    const WriteResult groups = m_groupsPersistHook(m_groups);
+    if (tunnels && groups) {
+        Log::state(Log::Level::Info,
+                   QStringLiteral("persisted %1 tunnels, %2 groups").arg(own.size()).arg(m_groups.size()));
+        if (!m_saveError.isEmpty()) {
+            m_saveError.clear();
+            emit saveRecovered();
+        }
+        return true;
+    }
+    const QString reason = !tunnels ? tunnels.error : groups.error;
+    Log::state(Log::Level::Error, QStringLiteral("could not save tunnels: %1").arg(reason));
+    if (reason != m_saveError) {
+        m_saveError = reason;
+        emit saveFailed(reason);
+    }
+    return false;
 }
 
 bool AppState::save(const TunnelForm &form, const std::optional<QString> &editingId)

@@ -3,6 +3,7 @@
 #include "engine/Clock.h"
 #include "engine/TunnelRun.h"
 #include "model/Appearance.h"
+#include "model/AtomicFile.h"
 #include "model/LogLine.h"
 #include "model/Tunnel.h"
 #include "model/TunnelForm.h"
@@ -35,8 +36,8 @@ struct AppStateOptions {
     // The runner; not owned, must outlive the state.
     SSHRunning *ssh = nullptr;
     // Writers of the two files; empty means Store::save / Store::saveGroups for the build given by dev.
-    std::function<void(const QList<Tunnel> &)> persist;
-    std::function<void(const QList<TunnelGroup> &)> groupsPersist;
+    std::function<WriteResult(const QList<Tunnel> &)> persist;
+    std::function<WriteResult(const QList<TunnelGroup> &)> groupsPersist;
     // The system SOCKS proxy switch; not owned. Null means one that does nothing.
     SystemProxying *systemProxy = nullptr;
     // Time and delayed work; not owned. Null means a real event-loop clock owned by the state.
@@ -45,6 +46,8 @@ struct AppStateOptions {
     bool dev = false;
     // False skips starting the autostart tunnels at creation (command-line runs that start tunnels by id).
     bool autostart = true;
+    // False: a missing tunnels file is an empty list, never the sample set (the command line).
+    bool seedSamples = true;
     // Measures one connect time; empty means LatencyProbe::probe. Tests hand in a fake.
     std::function<void(const QString &host, quint16 port, double timeoutSec,
                        std::function<void(std::optional<double>)> done)>
@@ -127,7 +130,10 @@ public:
     void toggleGroup(const QString &groupId);
     int importTunnels(const QList<Tunnel> &list);
     int importFromProduction();
-    void persist();
+    // Writes both files; false when either write failed (the lists stay as they are and the next change retries).
+    bool persist();
+    // Why the last write failed; empty when it succeeded.
+    QString saveError() const { return m_saveError; }
 
 signals:
     // Run-time fields (status, reason, server, latency samples) of one tunnel changed. The uptime's count does not
@@ -147,6 +153,10 @@ signals:
     void appearanceChanged(Appearance appearance);
     // glyphVariant() has a new value.
     void glyphVariantChanged(GlyphVariant variant);
+    // A write of the tunnels or groups file failed; emitted when saving starts failing or fails for a new reason.
+    void saveFailed(const QString &reason);
+    // A write succeeded after failing.
+    void saveRecovered();
 
 private:
     // Runner, timer and delayed-work steps.
@@ -182,8 +192,9 @@ private:
     std::unique_ptr<SystemProxying> m_ownedProxy;
     Clock *m_clock = nullptr;
     std::unique_ptr<Clock> m_ownedClock;
-    std::function<void(const QList<Tunnel> &)> m_persistHook;
-    std::function<void(const QList<TunnelGroup> &)> m_groupsPersistHook;
+    std::function<WriteResult(const QList<Tunnel> &)> m_persistHook;
+    std::function<WriteResult(const QList<TunnelGroup> &)> m_groupsPersistHook;
+    QString m_saveError;
     std::function<void(const QString &, quint16, double, std::function<void(std::optional<double>)>)> m_probe;
     std::function<void(const Tunnel &, std::function<void(std::optional<ServerAddress>)>)> m_resolveServer;
     bool m_dev = false;

@@ -10,62 +10,94 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutex>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace Store {
 namespace {
 
-constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+// Files the last load found but could not use: the next write keeps each beside first.
+QMutex g_keepMutex;
+QSet<QString> g_keepBeforeWrite;
 
-std::optional<QByteArray> readFile(const QString &path)
+void markForKeeping(const QString &path, FileState state)
 {
+    QMutexLocker locker(&g_keepMutex);
+    if (state == FileState::Damaged || state == FileState::Unreadable)
+        g_keepBeforeWrite.insert(path);
+    else
+        g_keepBeforeWrite.remove(path);
+}
+
+bool isMarkedForKeeping(const QString &path)
+{
+    QMutexLocker locker(&g_keepMutex);
+    return g_keepBeforeWrite.contains(path);
+}
+
+// Reads the whole file. Missing means nothing is there (a dangling link counts as nothing); Unreadable means
+// something is there that cannot be read, with the reason.
+ReadResult<QByteArray> readBytes(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    if (info.isDir())
+        return {FileState::Unreadable, {}, QStringLiteral("%1 is a folder").arg(path)};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+        return {FileState::Unreadable, {}, QStringLiteral("%1: %2").arg(path, file.errorString())};
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {FileState::Unreadable, {}, QStringLiteral("%1: %2").arg(path, file.errorString())};
+    return {FileState::Loaded, std::move(data), {}};
 }
 
-// A file that exists but does not decode holds something the user saved; before the first write over it in this
-// process, keep a copy beside it so that falling back to the sample set never destroys it silently.
-void keepUnreadable(const QString &path, bool (*decodes)(const QByteArray &))
+template <typename T> ReadResult<T> readDecoded(const QString &path, std::optional<T> (*decode)(const QByteArray &))
 {
-    static QMutex mutex;
-    static QSet<QString> checked;
-    {
-        QMutexLocker locker(&mutex);
-        if (checked.contains(path))
-            return;
-        checked.insert(path);
-    }
-    const std::optional<QByteArray> data = readFile(path);
-    if (!data || decodes(*data))
-        return;
-    const QString kept = path + QStringLiteral(".unreadable-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (QFile::copy(path, kept)) {
-        QFile::setPermissions(kept, ownerOnly);
-        Log::state(Log::Level::Error, QStringLiteral("kept unreadable file %1 as %2").arg(path, kept));
-    } else {
-        Log::state(Log::Level::Error, QStringLiteral("could not keep unreadable file %1").arg(path));
-    }
+    ReadResult<QByteArray> bytes = readBytes(path);
+    if (bytes.state != FileState::Loaded)
+        return {bytes.state, {}, bytes.problem};
+    std::optional<T> value = decode(bytes.value);
+    if (!value)
+        return {FileState::Damaged, {}, QStringLiteral("%1 is damaged (not a valid file of its kind)").arg(path)};
+    return {FileState::Loaded, std::move(*value), {}};
 }
 
-bool writeAtomically(const QString &path, const QByteArray &data)
+// Before the first write over a file the load could not use, a copy of it goes beside it so that nothing the user
+// saved is destroyed. When the copy cannot be made the write must not happen.
+WriteResult keepAside(const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.setPermissions(ownerOnly);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
+    if (!isMarkedForKeeping(path))
+        return {};
+    const ReadResult<QByteArray> current = readBytes(path);
+    if (current.state == FileState::Missing) {
+        markForKeeping(path, FileState::Missing);
+        return {};
     }
-    if (!file.commit())
-        return false;
-    // The temporary file may have been made with the process's umask; make sure the result is the user's only.
-    QFile::setPermissions(path, ownerOnly);
-    return true;
+    if (QFileInfo(path).isDir())
+        return {}; // the write itself refuses and says so
+    if (current.state != FileState::Loaded)
+        return {QStringLiteral("%1; it is not overwritten until it can be kept (fix its permissions or move it)")
+                    .arg(current.problem)};
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString kept = path + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 2; QFileInfo::exists(kept) || QFileInfo(kept).isSymLink(); ++n)
+        kept = path + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
+    const WriteResult copied = AtomicFile::write(kept, current.value);
+    if (!copied) {
+        Log::state(Log::Level::Error, QStringLiteral("could not keep unreadable file %1: %2").arg(path, copied.error));
+        return {QStringLiteral("%1 could not be kept before overwriting it: %2").arg(path, copied.error)};
+    }
+    Log::state(Log::Level::Error, QStringLiteral("kept unreadable file %1 as %2").arg(path, kept));
+    markForKeeping(path, FileState::Missing);
+    return {};
+}
+
+WriteResult writeKeeping(const QString &path, const QByteArray &data)
+{
+    if (WriteResult kept = keepAside(path); !kept)
+        return kept;
+    return AtomicFile::write(path, data);
 }
 
 } // namespace
@@ -73,9 +105,7 @@ bool writeAtomically(const QString &path, const QByteArray &data)
 QString folder(bool dev)
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString path = QDir(base).filePath(dev ? QStringLiteral("Flumewire-Dev") : QStringLiteral("Flumewire"));
-    QDir().mkpath(path);
-    return path;
+    return QDir(base).filePath(dev ? QStringLiteral("Flumewire-Dev") : QStringLiteral("Flumewire"));
 }
 
 QString url(bool dev)
@@ -145,26 +175,40 @@ std::optional<QList<TunnelGroup>> decodeGroups(const QByteArray &data)
     return groups;
 }
 
-bool save(const QList<Tunnel> &tunnels, bool dev)
+WriteResult save(const QList<Tunnel> &tunnels, bool dev)
 {
-    const QString path = url(dev);
-    keepUnreadable(path, [](const QByteArray &d) { return decodeTunnels(d).has_value(); });
-    return writeAtomically(path, encodeTunnels(tunnels));
+    return writeKeeping(url(dev), encodeTunnels(tunnels));
 }
 
-bool saveGroups(const QList<TunnelGroup> &groups, bool dev)
+WriteResult saveGroups(const QList<TunnelGroup> &groups, bool dev)
 {
     const QString path = groupsUrl(dev);
-    keepUnreadable(path, [](const QByteArray &d) { return decodeGroups(d).has_value(); });
-    return writeAtomically(path, encodeGroups(groups));
+    if (groups.isEmpty() && isMarkedForKeeping(path)) {
+        // Writing the empty list would only hide the damaged file; the tunnels still name its groups.
+        Log::state(Log::Level::Info, QStringLiteral("left %1 as it is: it did not load and there are no groups to "
+                                                    "write")
+                                         .arg(path));
+        return {};
+    }
+    return writeKeeping(path, encodeGroups(groups));
+}
+
+ReadResult<QList<Tunnel>> readTunnelsFile(const QString &path)
+{
+    return readDecoded<QList<Tunnel>>(path, &decodeTunnels);
+}
+
+ReadResult<QList<TunnelGroup>> readGroupsFile(const QString &path)
+{
+    return readDecoded<QList<TunnelGroup>>(path, &decodeGroups);
 }
 
 std::optional<QList<Tunnel>> readTunnels(bool dev)
 {
-    const std::optional<QByteArray> data = readFile(url(dev));
-    if (!data)
+    ReadResult<QList<Tunnel>> read = readTunnelsFile(url(dev));
+    if (read.state != FileState::Loaded)
         return std::nullopt;
-    return decodeTunnels(*data);
+    return std::move(read.value);
 }
 
 // The samples show what a list of tunnels looks like; none of them autostarts, so a first launch greets the user
@@ -204,16 +248,24 @@ QList<Tunnel> sampleTunnels()
     return {api, metrics, db, cache};
 }
 
-LoadResult load(const std::optional<QList<Tunnel>> &tunnels, const std::optional<QList<TunnelGroup>> &groups, bool dev)
+LoadResult load(const std::optional<QList<Tunnel>> &tunnels, const std::optional<QList<TunnelGroup>> &groups, bool dev,
+                Seed seed)
 {
     LoadResult result;
     if (tunnels) {
         result.tunnels = *tunnels;
-    } else if (std::optional<QList<Tunnel>> read = readTunnels(dev)) {
-        result.tunnels = std::move(*read);
     } else {
-        result.tunnels = sampleTunnels();
-        result.seeded = true;
+        const QString path = url(dev);
+        ReadResult<QList<Tunnel>> read = readTunnelsFile(path);
+        result.tunnelsFile = read.state;
+        result.tunnelsProblem = read.problem;
+        markForKeeping(path, read.state);
+        if (read.state == FileState::Loaded) {
+            result.tunnels = std::move(read.value);
+        } else if (seed == Seed::WhenUnusable) {
+            result.tunnels = sampleTunnels();
+            result.seeded = true;
+        }
     }
 
     if (dev && !tunnels) {
@@ -233,10 +285,19 @@ LoadResult load(const std::optional<QList<Tunnel>> &tunnels, const std::optional
     if (groups) {
         result.groups = *groups;
     } else if (!tunnels) {
-        const std::optional<QByteArray> data = readFile(groupsUrl(dev));
-        if (data)
-            result.groups = decodeGroups(*data).value_or(QList<TunnelGroup>());
+        const QString path = groupsUrl(dev);
+        ReadResult<QList<TunnelGroup>> read = readGroupsFile(path);
+        result.groupsFile = read.state;
+        markForKeeping(path, read.state);
+        if (read.state == FileState::Loaded)
+            result.groups = std::move(read.value);
+        else if (read.state != FileState::Missing)
+            Log::state(Log::Level::Error,
+                       QStringLiteral("groups not loaded, tunnels keep their group ids: %1").arg(read.problem));
     }
+    // Without a usable groups file there is no telling which ids are orphans.
+    if (result.groupsFile == FileState::Damaged || result.groupsFile == FileState::Unreadable)
+        return result;
 
     QSet<QString> groupIds;
     for (const TunnelGroup &g : std::as_const(result.groups))

@@ -1,5 +1,6 @@
 #include "model/Tunnel.h"
 
+#include "model/ControlCharacters.h"
 #include "model/JsonReader.h"
 
 QString trimSpacesAndTabs(const QString &text)
@@ -126,7 +127,8 @@ std::optional<Tunnel> Tunnel::fromJson(const QJsonValue &value)
     t.backupHost = r.string("backupHost", t.backupHost);
     t.backupSshPort = r.string("backupSshPort", t.backupSshPort);
     t.groupId = r.optionalString("groupId");
-    if (!r.ok() || !type)
+    // An id is printed and passed around as a word: one holding control characters is not a valid record.
+    if (!r.ok() || !type || ControlCharacters::contains(t.id))
         return std::nullopt;
     t.type = *type;
     return t;

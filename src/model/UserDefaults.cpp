@@ -2,9 +2,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 UserDefaults::UserDefaults(QString path) : m_path(std::move(path))
@@ -45,24 +43,19 @@ std::optional<bool> UserDefaults::boolean(const QString &key) const
     return v.toBool();
 }
 
-bool UserDefaults::setValue(const QString &key, const QJsonValue &value)
+WriteResult UserDefaults::setValue(const QString &key, const QJsonValue &value)
 {
     m_values.insert(key, value);
     return write();
 }
 
-bool UserDefaults::remove(const QString &key)
+WriteResult UserDefaults::remove(const QString &key)
 {
     m_values.remove(key);
     return write();
 }
 
-bool UserDefaults::write()
+WriteResult UserDefaults::write()
 {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QJsonDocument(m_values).toJson(QJsonDocument::Compact));
-    return file.commit();
+    return AtomicFile::write(m_path, QJsonDocument(m_values).toJson(QJsonDocument::Compact));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/AtomicFile.h"
+
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -23,14 +25,15 @@ public:
     // The boolean under key, or none when absent or not a boolean.
     std::optional<bool> boolean(const QString &key) const;
 
-    // Writes at once; false when the file could not be written (the value is kept in memory anyway).
-    bool setValue(const QString &key, const QJsonValue &value);
-    bool remove(const QString &key);
+    // Writes at once; on failure the result says why (the value is kept in memory anyway and written with the
+    // next change).
+    WriteResult setValue(const QString &key, const QJsonValue &value);
+    WriteResult remove(const QString &key);
 
     QString path() const { return m_path; }
 
 private:
-    bool write();
+    WriteResult write();
 
     QString m_path;
     QJsonObject m_values;

@@ -180,3 +180,10 @@ bool GnomeProxyBackend::restore(const QJsonObject &prior)
         ok = set(it->schema, it->key, it->value) && ok;
     return ok;
 }
+
+bool GnomeProxyBackend::pointsAt(const QJsonObject &, const QString &host, const QString &port) const
+{
+    return get(proxySchema, QStringLiteral("mode")) == manualMode &&
+           get(socksSchema, QStringLiteral("host")) == gvariantString(host) &&
+           get(socksSchema, QStringLiteral("port")) == port;
+}

@@ -21,6 +21,7 @@ public:
     std::optional<QJsonObject> enable(const QString &host, const QString &port) override;
     QString restoreCommand(const QJsonObject &prior) const override;
     bool restore(const QJsonObject &prior) override;
+    bool pointsAt(const QJsonObject &prior, const QString &host, const QString &port) const override;
 
     // A GVariant string literal for `text` (single quotes; backslash and single quote escaped).
     static QString gvariantString(const QString &text);

@@ -179,3 +179,11 @@ bool MacProxyBackend::restore(const QJsonObject &prior)
         return false;
     return runAdmin(command);
 }
+
+bool MacProxyBackend::pointsAt(const QJsonObject &prior, const QString &host, const QString &port) const
+{
+    const QJsonValue service = prior.value(keyService);
+    if (!service.isString())
+        return false;
+    return currentSocks(service.toString()) == SocksState{true, host, port};
+}

@@ -30,6 +30,7 @@ public:
     std::optional<QJsonObject> enable(const QString &host, const QString &port) override;
     QString restoreCommand(const QJsonObject &prior) const override;
     bool restore(const QJsonObject &prior) override;
+    bool pointsAt(const QJsonObject &prior, const QString &host, const QString &port) const override;
 
     // scutil's answer to `command`, the value of the first "key : value" line whose key matches; none without one
     // or when scutil cannot be started.

@@ -9,4 +9,5 @@ public:
     std::optional<QJsonObject> enable(const QString &host, const QString &port) override;
     QString restoreCommand(const QJsonObject &) const override { return {}; }
     bool restore(const QJsonObject &) override { return false; }
+    bool pointsAt(const QJsonObject &, const QString &, const QString &) const override { return false; }
 };

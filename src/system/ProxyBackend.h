@@ -24,6 +24,9 @@ public:
     virtual QString restoreCommand(const QJsonObject &prior) const = 0;
     // Puts `prior` back; true when that worked.
     virtual bool restore(const QJsonObject &prior) = 0;
+    // True when the setting that `prior` was recorded for is now the SOCKS proxy host:port, switched on; false when
+    // it is something else or cannot be read.
+    virtual bool pointsAt(const QJsonObject &prior, const QString &host, const QString &port) const = 0;
 
     // The value in single quotes, each single quote inside written as '\'' (close, escaped quote, reopen).
     static QString shellQuote(const QString &value);

@@ -1,5 +1,7 @@
 #include "system/SSHConfigImport.h"
 
+#include "model/ControlCharacters.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <pwd.h>
@@ -41,18 +43,47 @@ QStringView trimmed(QStringView text, bool (*strip)(QChar))
     return text.sliced(begin, end - begin);
 }
 
-QStringList words(QStringView text)
+// The arguments of a directive as ssh reads them: separated by spaces and tabs; single or double quotes group
+// words and are removed; a backslash before a quote, a backslash or (outside quotes) a space stands for that
+// character, before anything else it stays; a "#" at the start of an unquoted word begins a comment. None when a
+// quote is left open (ssh rejects such a line).
+std::optional<QStringList> arguments(QStringView text)
 {
     QStringList out;
     qsizetype i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && isSpaceOrTab(text.at(i)))
+    const qsizetype n = text.size();
+    while (i < n) {
+        if (isSpaceOrTab(text.at(i))) {
             ++i;
-        const qsizetype start = i;
-        while (i < text.size() && !isSpaceOrTab(text.at(i)))
-            ++i;
-        if (i > start)
-            out << text.sliced(start, i - start).toString();
+            continue;
+        }
+        if (text.at(i) == u'#')
+            break;
+        QString word;
+        QChar quote;
+        for (; i < n; ++i) {
+            const QChar c = text.at(i);
+            if (c == u'\\' && i + 1 < n) {
+                const QChar next = text.at(i + 1);
+                if (next == u'\'' || next == u'"' || next == u'\\' || (quote.isNull() && next == u' ')) {
+                    word += next;
+                    ++i;
+                    continue;
+                }
+                word += c;
+            } else if (quote.isNull() && isSpaceOrTab(c)) {
+                break;
+            } else if (quote.isNull() && (c == u'"' || c == u'\'')) {
+                quote = c;
+            } else if (!quote.isNull() && c == quote) {
+                quote = QChar();
+            } else {
+                word += c;
+            }
+        }
+        if (!quote.isNull())
+            return std::nullopt;
+        out << word;
     }
     return out;
 }
@@ -106,17 +137,22 @@ struct Block {
     std::optional<QString> port;
     std::optional<QString> identity;
     std::optional<QString> proxyJump;
-    QList<std::pair<TunnelType, QString>> forwards;
+    QList<std::pair<TunnelType, QStringList>> forwards;
 };
+
+// A pattern that names one host: no wildcard, not negated ("!bastion" excludes a host, it is not one), and
+// nothing that could not be printed as part of an id.
+bool isConcreteHost(const QString &pattern)
+{
+    return !pattern.isEmpty() && !pattern.contains(QLatin1Char('*')) && !pattern.contains(QLatin1Char('?')) &&
+           !pattern.startsWith(QLatin1Char('!')) && !ControlCharacters::contains(pattern);
+}
 
 void flush(Block &block, QList<Tunnel> &out)
 {
-    const auto alias = std::find_if(block.patterns.cbegin(), block.patterns.cend(), [](const QString &p) {
-        return !p.contains(QLatin1Char('*')) && !p.contains(QLatin1Char('?'));
-    });
+    const auto alias = std::find_if(block.patterns.cbegin(), block.patterns.cend(), isConcreteHost);
     if (alias != block.patterns.cend()) {
-        for (const auto &[type, value] : block.forwards) {
-            const QStringList parts = words(value);
+        for (const auto &[type, parts] : block.forwards) {
             if (parts.isEmpty())
                 continue;
             auto [bind, bindPort] = splitAtLastColon(parts.first(), QStringLiteral("127.0.0.1"));
@@ -132,6 +168,8 @@ void flush(Block &block, QList<Tunnel> &out)
             Tunnel t;
             t.id = (QStringLiteral("ssh-") + *alias + QLatin1Char('-') + rawValue(type) + QLatin1Char('-') + bindPort)
                        .toLower();
+            if (ControlCharacters::contains(t.id))
+                continue;
             t.name = *alias;
             t.type = type;
             t.host = *alias;
@@ -141,11 +179,7 @@ void flush(Block &block, QList<Tunnel> &out)
             t.bindPort = bindPort;
             t.targetHost = targetHost;
             t.targetPort = targetPort;
-            t.identity =
-                block.identity
-                    ? trimmed(*block.identity, [](QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); })
-                          .toString()
-                    : QString();
+            t.identity = block.identity.value_or(QString());
             t.compression = false;
             t.strictHostKey = true;
             t.keepAlive = QStringLiteral("30");
@@ -174,34 +208,41 @@ QList<Tunnel> parse(const QString &text)
         QStringView line = QStringView(text).sliced(start, end - start);
         start = end + 1;
 
-        const qsizetype hash = line.indexOf(QLatin1Char('#'));
-        if (hash >= 0)
-            line = line.first(hash);
         line = trimmed(line, isSpaceOrTab);
-        if (line.isEmpty())
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
 
         const Directive d = splitDirective(line);
+        const std::optional<QStringList> args = arguments(d.value);
+        if (!args)
+            continue;
         const QString keyword = d.keyword.toLower();
+        // Settings take their first argument, as ssh does.
+        const std::optional<QString> first = args->isEmpty() ? std::nullopt : std::optional(args->first());
         if (keyword == QLatin1String("host")) {
             flush(block, out);
-            block.patterns = words(d.value);
+            block.patterns = *args;
+        } else if (keyword == QLatin1String("match")) {
+            // A match block applies to hosts chosen at connection time: what follows belongs to no host block.
+            flush(block, out);
+        } else if (!first) {
+            continue;
         } else if (keyword == QLatin1String("hostname")) {
-            block.hostName = d.value;
+            block.hostName = first;
         } else if (keyword == QLatin1String("user")) {
-            block.user = d.value;
+            block.user = first;
         } else if (keyword == QLatin1String("port")) {
-            block.port = d.value;
+            block.port = first;
         } else if (keyword == QLatin1String("identityfile")) {
-            block.identity = d.value;
+            block.identity = first;
         } else if (keyword == QLatin1String("proxyjump")) {
-            block.proxyJump = d.value;
+            block.proxyJump = first;
         } else if (keyword == QLatin1String("localforward")) {
-            block.forwards.append({TunnelType::Local, d.value});
+            block.forwards.append({TunnelType::Local, *args});
         } else if (keyword == QLatin1String("remoteforward")) {
-            block.forwards.append({TunnelType::Remote, d.value});
+            block.forwards.append({TunnelType::Remote, *args});
         } else if (keyword == QLatin1String("dynamicforward")) {
-            block.forwards.append({TunnelType::Socks, d.value});
+            block.forwards.append({TunnelType::Socks, *args});
         }
     }
     flush(block, out);

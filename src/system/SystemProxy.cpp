@@ -1,19 +1,22 @@
 #include "system/SystemProxy.h"
 
 #include "log/Log.h"
+#include "model/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <QThread>
 
 namespace {
 
-constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 const QString keyBackend = QStringLiteral("backend");
 const QString keyPrior = QStringLiteral("prior");
+// What Flumewire set: recovery puts the prior setting back only while this is still the system's setting.
+const QString keySet = QStringLiteral("set");
+const QString keyHost = QStringLiteral("host");
+const QString keyPort = QStringLiteral("port");
 
 } // namespace
 
@@ -93,12 +96,27 @@ ProxyBackend &SystemProxy::backend()
     return *m_backend;
 }
 
-void SystemProxy::setState(const QString &owner, const QString &restoreCmd, const QJsonObject &prior)
+void SystemProxy::publish()
 {
-    m_prior = prior;
-    QMutexLocker locker(&m_mutex);
-    m_owner = owner;
-    m_restoreCmd = restoreCmd;
+    const QString command = m_owners.isEmpty() ? QString() : backend().restoreCommand(m_original);
+    {
+        QMutexLocker locker(&m_mutex);
+        m_owner = m_owners.isEmpty() ? QString() : m_owners.last().id;
+        m_restoreCmd = command;
+    }
+    if (m_owners.isEmpty())
+        removeRestoreFile();
+    else if (!command.isEmpty())
+        writeRestoreFile();
+}
+
+void SystemProxy::restoreOriginal()
+{
+    Log::ssh(Log::Level::Default, QStringLiteral("system SOCKS proxy: restoring prior state"));
+    backend().restore(m_original);
+    m_original = {};
+    m_owners.clear();
+    publish();
 }
 
 void SystemProxy::runEnable(const QString &id, const QString &host, const QString &port)
@@ -106,41 +124,54 @@ void SystemProxy::runEnable(const QString &id, const QString &host, const QStrin
     const std::optional<QJsonObject> prior = backend().enable(host, port);
     if (!prior)
         return;
-    const QString command = backend().restoreCommand(*prior);
-    const bool wasSwitched = !restoreCmd().isEmpty();
-    setState(id, command, *prior);
-    // A second tunnel taking over keeps the file as it is: after a crash the setting from before the first switch
-    // is the one to go back to, not the first tunnel's (by then dead) proxy.
-    if (!wasSwitched && !command.isEmpty())
-        writeRestoreFile(*prior);
+    // While another tunnel holds the proxy, `prior` is that tunnel's setting: only the first one is the user's.
+    if (m_owners.isEmpty())
+        m_original = *prior;
+    m_owners.removeIf([&](const Owner &o) { return o.id == id; });
+    m_owners.append({id, host, port});
+    publish();
 }
 
 void SystemProxy::runDisable(const QString &id)
 {
-    const QString currentOwner = owner();
-    if (currentOwner.isEmpty() || currentOwner != id)
+    const auto it = std::find_if(m_owners.cbegin(), m_owners.cend(), [&](const Owner &o) { return o.id == id; });
+    if (it == m_owners.cend())
         return;
-    if (restoreCmd().isEmpty())
+    const bool pointsHere = it == m_owners.cend() - 1;
+    m_owners.erase(it);
+    if (!pointsHere) {
+        publish();
         return;
-    Log::ssh(Log::Level::Default, QStringLiteral("system SOCKS proxy: restoring prior state"));
-    backend().restore(m_prior);
-    setState({}, {}, {});
-    removeRestoreFile();
+    }
+    if (m_owners.isEmpty()) {
+        restoreOriginal();
+        return;
+    }
+    // Back to the latest tunnel that is still up; when that cannot be done, to the user's own setting rather than
+    // leaving the system on a port nobody listens on any more.
+    const Owner next = m_owners.last();
+    Log::ssh(Log::Level::Default, QStringLiteral("system SOCKS proxy: back to %1").arg(next.id));
+    if (!backend().enable(next.host, next.port)) {
+        restoreOriginal();
+        return;
+    }
+    publish();
 }
 
 void SystemProxy::runQuit()
 {
-    if (restoreCmd().isEmpty())
+    if (m_owners.isEmpty())
         return;
-    backend().restore(m_prior);
-    setState({}, {}, {});
-    removeRestoreFile();
+    backend().restore(m_original);
+    m_original = {};
+    m_owners.clear();
+    publish();
 }
 
 void SystemProxy::runRecover()
 {
     // The file belongs to this run once it has switched the proxy itself.
-    if (!restoreCmd().isEmpty())
+    if (!m_owners.isEmpty())
         return;
     const QString path = restoreFilePath();
     QFile file(path);
@@ -153,8 +184,15 @@ void SystemProxy::runRecover()
     const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
     file.close();
     const QJsonObject prior = saved.value(keyPrior).toObject();
-    if (saved.value(keyBackend).toString() != backend().name() || backend().restoreCommand(prior).isEmpty()) {
+    const QJsonObject set = saved.value(keySet).toObject();
+    const QJsonValue host = set.value(keyHost);
+    const QJsonValue port = set.value(keyPort);
+    if (saved.value(keyBackend).toString() != backend().name() || backend().restoreCommand(prior).isEmpty() ||
+        !host.isString() || !port.isString()) {
         Log::ssh(Log::Level::Error, QStringLiteral("system proxy: ignoring unusable restore file %1").arg(path));
+    } else if (!backend().pointsAt(prior, host.toString(), port.toString())) {
+        Log::ssh(Log::Level::Default, QStringLiteral("system SOCKS proxy: the setting left by an earlier run was "
+                                                     "changed since; leaving it as it is"));
     } else {
         Log::ssh(Log::Level::Default,
                  QStringLiteral("system SOCKS proxy: restoring prior state left switched by an earlier run"));
@@ -163,22 +201,17 @@ void SystemProxy::runRecover()
     removeRestoreFile();
 }
 
-void SystemProxy::writeRestoreFile(const QJsonObject &prior)
+void SystemProxy::writeRestoreFile()
 {
-    QDir().mkpath(m_folder);
-    const QString path = restoreFilePath();
-    const QByteArray data =
-        QJsonDocument(QJsonObject{{keyBackend, backend().name()}, {keyPrior, prior}}).toJson(QJsonDocument::Compact);
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) {
-        file.setPermissions(ownerOnly);
-        ok = file.write(data) == data.size() && file.commit();
-    }
-    if (ok)
-        QFile::setPermissions(path, ownerOnly);
-    else
-        Log::ssh(Log::Level::Error, QStringLiteral("system proxy: cannot write %1").arg(path));
+    const Owner &current = m_owners.last();
+    const QJsonObject content{{keyBackend, backend().name()},
+                              {keyPrior, m_original},
+                              {keySet, QJsonObject{{keyHost, current.host}, {keyPort, current.port}}}};
+    const WriteResult written =
+        AtomicFile::write(restoreFilePath(), QJsonDocument(content).toJson(QJsonDocument::Compact));
+    if (!written)
+        Log::ssh(Log::Level::Error,
+                 QStringLiteral("system proxy: cannot keep the setting to restore: %1").arg(written.error));
 }
 
 void SystemProxy::removeRestoreFile()

@@ -16,10 +16,15 @@ class QObject;
 // down or at quit. All work (tool runs, administrator prompts, the restore file) runs in call order on one worker
 // thread; enable and disable return at once.
 //
-// While the proxy is switched, the setting to put back is also kept in a small file in the data folder (readable by
-// the user only), so that a run that ends without restoring does not leave the system pointed at a dead proxy: the
-// application calls recoverAfterCrash() once at start-up, which puts that setting back and removes the file. The
-// file keeps the setting from before the first switch, even when a second tunnel takes the proxy over.
+// Several SOCKS tunnels may ask in turn. The proxy points at the one that asked last; when it goes down the proxy
+// goes back to the latest one still up, and when the last of them goes the user's own setting from before the first
+// switch comes back. A tunnel that goes down while another one holds the proxy changes nothing.
+//
+// While the proxy is switched, the user's setting and the one Flumewire made are also kept in a small file in the
+// data folder (readable by the user only), so that a run that ends without restoring does not leave the system
+// pointed at a dead proxy: the application calls recoverAfterCrash() once at start-up, which puts the user's setting
+// back, but only while the system still holds the setting Flumewire made (a setting the user changed since is
+// theirs), and removes the file.
 class SystemProxy : public SystemProxying {
 public:
     using BackendFactory = std::function<std::unique_ptr<ProxyBackend>()>;
@@ -43,9 +48,9 @@ public:
     // Blocks until everything queued so far has run.
     void waitForIdle();
 
-    // Id of the tunnel whose enable last succeeded; empty when none. Safe from any thread.
+    // Id of the tunnel the proxy points at; empty when none. Safe from any thread.
     QString owner() const;
-    // Shell command that puts the prior setting back; empty when none. Safe from any thread.
+    // Shell command that puts the user's setting back; empty when none. Safe from any thread.
     QString restoreCmd() const;
     // The restore file: "system-proxy-restore.json" in the data folder.
     QString restoreFilePath() const;
@@ -57,8 +62,16 @@ private:
     void runDisable(const QString &id);
     void runQuit();
     void runRecover();
-    void setState(const QString &owner, const QString &restoreCmd, const QJsonObject &prior);
-    void writeRestoreFile(const QJsonObject &prior);
+    struct Owner {
+        QString id;
+        QString host;
+        QString port;
+    };
+
+    // Publishes owner() and restoreCmd() from m_owners and m_original, and keeps the restore file in step.
+    void publish();
+    void restoreOriginal();
+    void writeRestoreFile();
     void removeRestoreFile();
 
     QString m_folder;
@@ -68,7 +81,10 @@ private:
 
     // Worker thread only.
     std::unique_ptr<ProxyBackend> m_backend;
-    QJsonObject m_prior;
+    // The user's setting from before the first switch; empty while nothing is switched.
+    QJsonObject m_original;
+    // The tunnels whose enable succeeded and that have not gone down, oldest first; the proxy points at the last.
+    QList<Owner> m_owners;
 
     // Written on the worker, read anywhere.
     mutable QMutex m_mutex;

@@ -1,4 +1,6 @@
 #include "model/Store.h"
+#include "support/FakeSsh.h"
+#include "support/SmallDisk.h"
 #include "support/TempHome.h"
 #include "support/WorkedExamples.h"
 
@@ -6,6 +8,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QtTest>
+#include <csignal>
 
 namespace {
 
@@ -15,13 +18,24 @@ struct Result {
     QString err;
 };
 
-Result runFlumewire(const QStringList &args, const TempHome &home)
+QProcessEnvironment environment(const TempHome &home, const QString &dataHome = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", dataHome.isEmpty() ? home.dataHome() : dataHome);
+    env.insert("XDG_CONFIG_HOME", home.configHome());
+    return env;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+Result runFlumewire(const QStringList &args, const TempHome &home, const QString &dataHome = {})
 {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", home.dataHome());
-    env.insert("XDG_CONFIG_HOME", home.configHome());
-    p.setProcessEnvironment(env);
+    p.setProcessEnvironment(environment(home, dataHome));
     p.start(QStringLiteral(FLUMEWIRE_BINARY), args);
     p.waitForFinished(30000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
@@ -103,6 +117,129 @@ private slots:
         const Result version = runFlumewire({"--version"}, home);
         QCOMPARE(version.out, QStringLiteral("Flumewire (Dev) dev build\n"));
         QVERIFY(runFlumewire({"--help"}, home).out.contains("up [--verbose]"));
+    }
+
+    // The command line works on the user's own tunnels: the sample set is never shown, started or saved.
+    void onlyTheUsersOwnTunnels()
+    {
+        TempHome home;
+        Result r = runFlumewire({"list"}, home);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(runFlumewire({"list", "--json"}, home).out, QStringLiteral("[]\n"));
+        QCOMPARE(runFlumewire({"up"}, home).status, 2); // nothing to start
+        QVERIFY(!QFileInfo::exists(home.dataHome()));   // reading created no folder
+
+        const QString config = home.write("ssh_config", "Host db\nLocalForward 5432 localhost:5432\n");
+        r = runFlumewire({"import", config}, home);
+        QCOMPARE(r.out, QStringLiteral("imported 1 of 1 tunnels\n"));
+        QCOMPARE(tunnelIds(*Store::decodeTunnels(readAll(Store::url(true)))), QStringList({"ssh-db-l-5432"}));
+
+        // A file that does not decode is an error for every command, and is left as it is.
+        home.write("data/Flumewire-Dev/tunnels.json", "[{\"id\":");
+        const QList<QStringList> commands{{"list"},           {"list", "--json"}, {"args", "ssh-db-l-5432"},
+                                          {"command", "x"},   {"test", "x"},      {"up"},
+                                          {"up", "prod-api"}, {"import", config}};
+        for (const QStringList &args : commands) {
+            r = runFlumewire(args, home);
+            QVERIFY2(r.status == 2, qPrintable(args.join(' ')));
+            QVERIFY2(r.err.startsWith("flumewire: cannot read the tunnels file: "), qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+        }
+        QCOMPARE(readAll(Store::url(true)), QByteArray("[{\"id\":"));
+
+        // An empty or garbled lock file left by a crash does not block every later run.
+        home.write("data/Flumewire-Dev/tunnels.json", "[]");
+        const QString lock = home.write("data/Flumewire-Dev/flumewire.lock", "");
+        QFile lockFile(lock);
+        QVERIFY(lockFile.open(QIODevice::ReadWrite));
+        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        lockFile.close();
+        r = runFlumewire({"import", config}, home);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+    }
+
+    // Names, ids and ssh's own words may hold escape sequences: they reach the terminal escaped.
+    void controlCharactersAreEscaped()
+    {
+        TempHome home;
+        QList<Tunnel> tunnels = workedExamples();
+        tunnels[0].name = "DB\x1b]0;owned\x07\x1b[2J";
+        tunnels[0].extra = "-o\nSendEnv=X";
+        QVERIFY(Store::save(tunnels, true));
+        Result r = runFlumewire({"list"}, home);
+        QCOMPARE(r.out.split('\n').first(),
+                 QStringLiteral("db  L  DB\\x1B]0;owned\\x07\\x1B[2J  127.0.0.1:5432 \u2192 localhost:5432"));
+        r = runFlumewire({"list", "--json"}, home);
+        QVERIFY(!r.out.contains(QChar(0x1b)));
+        QCOMPARE(Store::decodeTunnels(r.out.toUtf8())->first().name, tunnels[0].name);
+        r = runFlumewire({"args", "db"}, home);
+        QVERIFY2(r.out.contains("\n-o\\nSendEnv=X\n"), qPrintable(r.out));
+        r = runFlumewire({"up", "x\n10:00:00 db connected"}, home);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(r.err.contains("x\\n10:00:00"));
+
+        const QString config = home.write("ssh_config", "Host \"\x1b[31mred\" plain\nLocalForward 1 h:1\n"
+                                                        "LocalForward 2 \"\xc2\x9b"
+                                                        "2J:1\"\n");
+        r = runFlumewire({"import", config, "--dry-run"}, home);
+        QCOMPARE(r.out, QStringLiteral("ssh-plain-l-1  L  plain  127.0.0.1:1 \u2192 h:1\n"
+                                       "ssh-plain-l-2  L  plain  127.0.0.1:2 \u2192 \\x9B2J:1\n"));
+
+        // An id holding a control character makes the file invalid rather than reaching the terminal.
+        tunnels[0].id = "db\x1b[2J";
+        QVERIFY(Store::save(tunnels, true));
+        QCOMPARE(runFlumewire({"list"}, home).status, 2);
+    }
+
+    // A full disk: nothing written, nothing reported as done.
+    void importOnAFullDiskFails()
+    {
+        TempHome home;
+        SmallDisk disk;
+        SMALL_DISK_OR_SKIP(disk);
+        const QString config = home.write("ssh_config", "Host db\nLocalForward 5432 localhost:5432\n");
+        QVERIFY(runFlumewire({"import", config}, home, disk.path()).status == 0);
+        const QString file = disk.path() + "/Flumewire-Dev/tunnels.json";
+        const QByteArray before = readAll(file);
+        disk.fill(1); // room for the lock file only
+        home.write("ssh_config", "Host web\nLocalForward 8080 localhost:80\n");
+        const Result r = runFlumewire({"import", config}, home, disk.path());
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.startsWith("flumewire: could not save tunnels: ") && r.err.contains("No space left on device"),
+                 qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(readAll(file), before);
+    }
+
+    // SIGHUP (the terminal closed) stops `up` cleanly, like SIGTERM: children stopped, normal exit.
+    void upStopsCleanlyOnHangup()
+    {
+        TempHome home;
+        FakeSsh fake;
+        const QString ssh = fake.write("echo \"$$\" > " + fake.dir() +
+                                       "/pid\n"
+                                       "echo 'debug1: Authenticated to gateway ([127.0.0.1]:22).'\n"
+                                       "echo 'debug1: Local forwarding listening on 127.0.0.1 port 5432.'\n"
+                                       "echo 'debug1: Entering interactive session.'\n"
+                                       "exec sleep 60\n");
+        QVERIFY(Store::save(workedExamples(), true));
+        QProcess up;
+        QProcessEnvironment env = environment(home);
+        env.insert("FLUMEWIRE_SSH", ssh);
+        up.setProcessEnvironment(env);
+        QByteArray out;
+        connect(&up, &QProcess::readyReadStandardOutput, this, [&] { out += up.readAllStandardOutput(); });
+        up.start(QStringLiteral(FLUMEWIRE_BINARY), {"up", "db"});
+        QTRY_VERIFY_WITH_TIMEOUT(out.contains(" db connected\n"), 20000);
+        const pid_t child = readAll(fake.dir() + "/pid").trimmed().toInt();
+        QVERIFY(child > 0 && ::kill(child, 0) == 0);
+        ::kill(pid_t(up.processId()), SIGHUP);
+        QVERIFY(up.waitForFinished(20000));
+        QCOMPARE(up.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(up.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(child, 0) != 0, 5000);
     }
 };
 

@@ -54,8 +54,8 @@ struct Shell {
         parts.configure = [](AppStateOptions &options) {
             options.tunnels = {makeTunnel("a"), makeTunnel("b"), makeTunnel("c")};
             options.groups = {};
-            options.persist = [](const QList<Tunnel> &) {};
-            options.groupsPersist = [](const QList<TunnelGroup> &) {};
+            options.persist = [](const QList<Tunnel> &) { return WriteResult(); };
+            options.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult(); };
             options.autostart = false;
             options.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};
         };

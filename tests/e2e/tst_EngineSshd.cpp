@@ -30,8 +30,8 @@ struct Engine {
         options.tunnels = tunnels;
         options.groups = QList<TunnelGroup>();
         options.ssh = &ssh;
-        options.persist = [](const QList<Tunnel> &) {};
-        options.groupsPersist = [](const QList<TunnelGroup> &) {};
+        options.persist = [](const QList<Tunnel> &) { return WriteResult(); };
+        options.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult(); };
         options.dev = true;
         options.autostart = false;
         state = std::make_unique<AppState>(std::move(options));

@@ -23,6 +23,8 @@ struct EngineHarness {
     FakeSystemProxy proxy;
     QList<QList<Tunnel>> persistedTunnels;
     QList<QList<TunnelGroup>> persistedGroups;
+    // When set, both writers fail with this reason (and record nothing).
+    QString saveError;
     QList<ProbeRequest> probes;
     // The records whose server was looked up, one per launch of a local forward.
     QList<Tunnel> lookups;
@@ -44,8 +46,16 @@ struct EngineHarness {
         o.tunnels = tunnels;
         o.groups = groups;
         o.ssh = &runner;
-        o.persist = [this](const QList<Tunnel> &list) { persistedTunnels.append(list); };
-        o.groupsPersist = [this](const QList<TunnelGroup> &list) { persistedGroups.append(list); };
+        o.persist = [this](const QList<Tunnel> &list) {
+            if (saveError.isEmpty())
+                persistedTunnels.append(list);
+            return WriteResult{saveError};
+        };
+        o.groupsPersist = [this](const QList<TunnelGroup> &list) {
+            if (saveError.isEmpty())
+                persistedGroups.append(list);
+            return WriteResult{saveError};
+        };
         o.systemProxy = &proxy;
         o.clock = &clock;
         o.dev = dev;

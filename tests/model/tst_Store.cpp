@@ -1,5 +1,8 @@
+#include "engine/AppState.h"
 #include "model/Store.h"
+#include "ssh/SSHManager.h"
 #include "support/LogCapture.h"
+#include "support/SmallDisk.h"
 #include "support/TempHome.h"
 #include "support/WorkedExamples.h"
 
@@ -8,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QtTest>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,7 +58,10 @@ private slots:
         QCOMPARE(Store::url(false), home.dataHome() + "/Flumewire/tunnels.json");
         QCOMPARE(Store::url(true), home.dataHome() + "/Flumewire-Dev/tunnels.json");
         QCOMPARE(Store::groupsUrl(true), home.dataHome() + "/Flumewire-Dev/groups.json");
-        QVERIFY(QDir(home.dataHome() + "/Flumewire-Dev").exists());
+        Store::load(std::nullopt, std::nullopt, true);
+        QVERIFY(!QDir(home.dataHome()).exists()); // reading never creates the folder; the first write does
+        QVERIFY(Store::save({}, true));
+        QCOMPARE(readAll(Store::url(true)), QByteArray("[]"));
     }
 
     void missingFolderSeedsSamples()
@@ -91,30 +98,47 @@ private slots:
         QVERIFY(!readAll(Store::url(false)).contains('\n')); // compact output
     }
 
-    void badRecordSeedsAndKeepsTheFile()
+    void unusableFilesAreKeptBeforeTheFirstWrite()
     {
         TempHome home;
         LogCapture log;
+        const QString folder = home.dataHome() + "/Flumewire";
         const QByteArray bad =
             arrayOf({tunnelJson("a"), R"({"id":"b","name":"B","type":"L","user":"","bindPort":""})"});
         home.write("data/Flumewire/tunnels.json", bad);
         home.write("data/Flumewire/groups.json", "{not json");
-        const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
+        Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
         QVERIFY(r.seeded);
+        QCOMPARE(r.tunnelsFile, Store::FileState::Damaged);
         QCOMPARE(r.tunnels.size(), 4);
         QCOMPARE(readAll(Store::url(false)), bad);
 
-        // The first write keeps the unreadable files beside the new ones, once.
+        // The user repairs the file by hand after the load: the load's verdict holds, so the first write keeps the
+        // repaired file rather than judging it fine and overwriting it with the samples.
+        const QByteArray repaired = arrayOf({tunnelJson("a")});
+        home.write("data/Flumewire/tunnels.json", repaired);
         QVERIFY(Store::save(r.tunnels, false));
+        QVERIFY(Store::save(r.tunnels, false));
+        const QStringList kept = QDir(folder).entryList({"tunnels.json.unreadable-*"}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(readAll(folder + "/" + kept.first()), repaired);
+        QCOMPARE(modeOf(folder + "/" + kept.first()), 0600u);
+        QVERIFY(Store::decodeTunnels(readAll(Store::url(false))));
+
+        // A damaged groups file: the tunnels keep their group ids, and the file stays until there is a group to
+        // write; then it is kept beside first.
+        home.write("data/Flumewire/tunnels.json", arrayOf({tunnelJson("a", R"(,"groupId":"g1")")}));
+        r = Store::load(std::nullopt, std::nullopt, false);
+        QCOMPARE(r.groupsFile, Store::FileState::Damaged);
+        QCOMPARE(r.tunnels[0].groupId, std::optional<QString>("g1"));
         QVERIFY(Store::saveGroups({}, false));
         QVERIFY(Store::save(r.tunnels, false));
-        const QStringList kept =
-            QDir(home.dataHome() + "/Flumewire").entryList({"tunnels.json.unreadable-*"}, QDir::Files);
-        QCOMPARE(kept.size(), 1);
-        QCOMPARE(readAll(home.dataHome() + "/Flumewire/" + kept.first()), bad);
-        QCOMPARE(QDir(home.dataHome() + "/Flumewire").entryList({"groups.json.unreadable-*"}, QDir::Files).size(), 1);
-        QVERIFY(Store::decodeTunnels(readAll(Store::url(false))));
-        QCOMPARE(log.messages(Log::Category::State).filter("unreadable").size(), 2);
+        QCOMPARE(readAll(Store::groupsUrl(false)), QByteArray("{not json"));
+        QCOMPARE(Store::decodeTunnels(readAll(Store::url(false)))->first().groupId, std::optional<QString>("g1"));
+        QVERIFY(Store::saveGroups({{"g2", "Two", 0}}, false));
+        QCOMPARE(QDir(folder).entryList({"groups.json.unreadable-*"}, QDir::Files).size(), 1);
+        QVERIFY(Store::decodeGroups(readAll(Store::groupsUrl(false))));
+        QCOMPARE(log.messages(Log::Category::State).filter("kept unreadable file").size(), 2);
     }
 
     void groupsFileRules()
@@ -161,27 +185,107 @@ private slots:
         QVERIFY(Store::load(std::nullopt, std::nullopt, true).borrowedIds.isEmpty());
     }
 
-    void failedWriteKeepsPreviousFile()
+    // Every way a save can fail leaves the previous bytes in place and says why; the engine keeps its lists,
+    // reports the failure once, and the next change after the cause is gone writes and reports the recovery.
+    void failedSavesKeepTheOldBytesAndSayWhy()
     {
         TempHome home;
+        SmallDisk disk;
+        SMALL_DISK_OR_SKIP(disk);
+        qputenv("XDG_DATA_HOME", disk.path().toLocal8Bit());
         QVERIFY(Store::save(Store::sampleTunnels(), false));
+        QVERIFY(Store::saveGroups({{"g1", "One", 0}}, false));
         const QByteArray before = readAll(Store::url(false));
-        const QString folder = home.dataHome() + "/Flumewire";
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        const bool root = geteuid() == 0;
-        // Permission bits do not stop root: make the folder immutable instead where that is possible.
-        if (root && QProcess::execute("chattr", {"+i", folder}) != 0) {
-            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            QSKIP("running as root without chattr: cannot make a folder unwritable");
+
+        SSHManager ssh;
+        AppStateOptions options;
+        options.ssh = &ssh;
+        options.autostart = false;
+        AppState state(std::move(options));
+        QSignalSpy failed(&state, &AppState::saveFailed);
+        QSignalSpy recovered(&state, &AppState::saveRecovered);
+
+        disk.fill();
+        // A small change (buffered, it would only fail at the commit) and a large one.
+        QVERIFY(state.addGroup("Two"));
+        QList<Tunnel> many;
+        for (int i = 0; i < 60; ++i) {
+            many.append(Store::sampleTunnels().first());
+            many.last().id = QString("bulk-%1").arg(i);
         }
-        QList<Tunnel> changed = Store::sampleTunnels();
-        changed.removeLast();
-        const bool saved = Store::save(changed, false);
-        if (root)
-            QProcess::execute("chattr", {"-i", folder});
+        QCOMPARE(state.importTunnels(many), 60);
+        QVERIFY(!state.persist());
+        QCOMPARE(readAll(Store::url(false)), before);
+        QCOMPARE(Store::decodeGroups(readAll(Store::groupsUrl(false)))->size(), 1);
+        QCOMPARE(failed.size(), 1); // the same reason is not reported again at every change
+        QVERIFY2(failed.first().first().toString().contains("No space left on device"),
+                 qPrintable(failed.first().first().toString()));
+        QVERIFY(failed.first().first().toString().contains(Store::url(false)));
+        QCOMPARE(state.tunnels().size(), 64);
+        QVERIFY(QDir(disk.path() + "/Flumewire").entryList(QDir::Files | QDir::Hidden).size() == 2);
+
+        disk.freeUp();
+        state.renameGroup(state.groups().last().id, "Second");
+        QCOMPARE(recovered.size(), 1);
+        QVERIFY(state.saveError().isEmpty());
+        QCOMPARE(Store::decodeTunnels(readAll(Store::url(false)))->size(), 64);
+
+        // Something other than a file in the file's place.
+        const QString path = Store::url(false);
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkdir(path));
+        WriteResult r = Store::save(Store::sampleTunnels(), false);
+        QVERIFY(!r);
+        QVERIFY2(r.error.startsWith(path + ": "), qPrintable(r.error));
+        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(QDir().rmdir(path));
+        QVERIFY(QFile::link(disk.path() + "/nowhere/tunnels.json", path));
+        r = Store::save(Store::sampleTunnels(), false);
+        QVERIFY(!r);
+        QVERIFY(QFileInfo(path).isSymLink() && !QFileInfo::exists(disk.path() + "/nowhere"));
+    }
+
+    // Permission bits do not stop root, so as root this runs itself again as "nobody".
+    void unreadableFileIsNeverOverwritten()
+    {
+        if (geteuid() == 0) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                    QCoreApplication::applicationFilePath(), "unreadableFileIsNeverOverwritten"});
+            if (!child.waitForStarted())
+                QSKIP("SKIPPED: setpriv is not available to run this as another user");
+            QVERIFY(child.waitForFinished(60000));
+            QVERIFY2(child.exitCode() == 0, child.readAll().constData());
+            QVERIFY2(!child.readAll().contains("SKIP"), "the child run skipped");
+            return;
+        }
+        TempHome home;
+        const QString folder = home.dataHome() + "/Flumewire";
+        const QByteArray mine = arrayOf({tunnelJson("mine")});
+        const QString path = home.write("data/Flumewire/tunnels.json", mine);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
+        QCOMPARE(r.tunnelsFile, Store::FileState::Unreadable);
+        QVERIFY(r.seeded);
+        WriteResult saved = Store::save(r.tunnels, false);
+        QVERIFY(!saved);
+        QVERIFY2(saved.error.contains("Permission denied") && saved.error.contains("not overwritten"),
+                 qPrintable(saved.error));
+        // Once the user makes it readable again, the next save keeps it first.
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(readAll(path), mine);
+        QVERIFY(Store::save(r.tunnels, false));
+        const QStringList kept = QDir(folder).entryList({"tunnels.json.unreadable-*"}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(readAll(folder + "/" + kept.first()), mine);
+
+        // A folder the user cannot write to.
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        saved = Store::saveGroups({}, false);
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(!saved);
-        QCOMPARE(readAll(Store::url(false)), before);
+        QVERIFY(!QFile::exists(Store::groupsUrl(false)));
     }
 };
 

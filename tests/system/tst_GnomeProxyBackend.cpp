@@ -141,6 +141,23 @@ private slots:
             QVERIFY(QFile::exists(file));
         }
         QCOMPARE(settings.get("org.gnome.system.proxy", "mode"), QStringLiteral("'manual'"));
+        QFile restoreFile(file);
+        QVERIFY(restoreFile.open(QIODevice::ReadOnly));
+        const QByteArray crashed = restoreFile.readAll();
+        restoreFile.close();
+        // Changed by the user since: left as it is.
+        settings.set("org.gnome.system.proxy.socks", "port", "9050");
+        {
+            SystemProxy proxy(data.path(), settings.factory());
+            proxy.recoverAfterCrash();
+            proxy.waitForIdle();
+        }
+        QCOMPARE(settings.get("org.gnome.system.proxy.socks", "port"), QStringLiteral("9050"));
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(restoreFile.open(QIODevice::WriteOnly));
+        restoreFile.write(crashed);
+        restoreFile.close();
+        settings.set("org.gnome.system.proxy.socks", "port", "1080");
         SystemProxy proxy(data.path(), settings.factory());
         proxy.recoverAfterCrash();
         proxy.waitForIdle();

@@ -92,8 +92,9 @@ private slots:
                                                                       "user\tsecond\n"
                                                                       "IdentityFile \"~/.ssh/key one\"\n"
                                                                       "ProxyJump jump\n"
+                                                                      "LocalForward 5 e:5\n"
                                                                       "Match host x\n"
-                                                                      "localforward 2 b:2\n"
+                                                                      "localforward 0.0.0.0:2 b:2\n"
                                                                       "Host Web?  *.x\n"
                                                                       "LocalForward 3 c:3\n"
                                                                       "Host Other\n"
@@ -101,8 +102,9 @@ private slots:
                                                                       "Host other\n"
                                                                       "IdentityFile 'k'\n"
                                                                       "LocalForward 4 d:4\n"));
-        QCOMPARE(tunnelIds(t), QStringList({"ssh-!bastion-l-2", "ssh-other-l-4", "ssh-other-l-4"}));
-        QCOMPARE(t[0].name, QStringLiteral("!bastion"));
+        // A negated pattern names no host; a forward after a Match line belongs to no host block.
+        QCOMPARE(tunnelIds(t), QStringList({"ssh-web-l-5", "ssh-other-l-4", "ssh-other-l-4"}));
+        QCOMPARE(t[0].name, QStringLiteral("web"));
         QCOMPARE(t[0].sshPort, QStringLiteral("2222"));
         QCOMPARE(t[0].user, QStringLiteral("second"));
         QCOMPARE(t[0].identity, QStringLiteral("~/.ssh/key one"));
@@ -114,6 +116,38 @@ private slots:
         QCOMPARE(t[1].identity, QString());
         QCOMPARE(t[1].proxyJump, QString());
         QCOMPARE(t[2].identity, QStringLiteral("k"));
+    }
+
+    // Arguments are read the way ssh reads them (each row checked against `ssh -G`).
+    void argumentsAsSshReadsThem()
+    {
+        const struct {
+            const char *line;
+            QString Tunnel::*field;
+            QString expected;
+        } rows[] = {
+            {"Port \"2222\"", &Tunnel::sshPort, "2222"},
+            {"User \"dep loy\"", &Tunnel::user, "dep loy"},
+            {"User dep\\ loy", &Tunnel::user, "dep loy"},
+            {"User a#b", &Tunnel::user, "a#b"},
+            {"User \"open", &Tunnel::user, "kept"}, // an open quote makes ssh reject the line
+            {"IdentityFile \"~/.ssh/key#1\" # comment", &Tunnel::identity, "~/.ssh/key#1"},
+            {"IdentityFile '\"both\"'", &Tunnel::identity, "\"both\""},
+            {"ProxyJump j\\ump", &Tunnel::proxyJump, "j\\ump"},
+            {"LocalForward \"9\" 'db:5433' # c", &Tunnel::bindPort, "9"},
+            {"LocalForward \"9\" 'db:5433' # c", &Tunnel::targetPort, "5433"},
+        };
+        for (const auto &row : rows) {
+            const QString text = QStringLiteral("Host web\nUser kept\n") + QString::fromUtf8(row.line) +
+                                 QStringLiteral("\nLocalForward 1 h:1\n");
+            const QList<Tunnel> t = SSHConfigImport::parse(text);
+            QVERIFY2(!t.isEmpty(), row.line);
+            QCOMPARE(t.first().*row.field, row.expected);
+        }
+        // A quoted alias with control characters cannot become an id; the next pattern is used.
+        const QList<Tunnel> t = SSHConfigImport::parse("Host \"\x1b]0;owned\x07\" web\nLocalForward 1 h:1\n"
+                                                       "Host plain\nLocalForward \"2\x1b[2J\" h:1\n");
+        QCOMPARE(tunnelIds(t), QStringList({"ssh-web-l-1"}));
     }
 
     void lineEndings()

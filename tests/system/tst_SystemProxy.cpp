@@ -93,7 +93,9 @@ private slots:
         QCOMPARE(MacProxyBackend::appleScriptEscape("a\\\"b"), QStringLiteral("a\\\\\\\"b"));
     }
 
-    void twoTunnelsTakeTurns()
+    // The proxy points at the tunnel that asked last, falls back to the latest one still up, and gives the user's
+    // own setting back when the last one goes, in whichever order they go.
+    void tunnelsShareTheProxy()
     {
         FakeMac mac;
         QTemporaryDir data;
@@ -107,22 +109,32 @@ private slots:
         // The service id with a colon in it was looked up whole.
         QVERIFY(mac.read("scutil.in").contains("show Setup:/Network/Service/1234:5678\nquit\n"));
 
+        // A on, B on, A off, B off: A going changes nothing, B going brings the user's setting back.
         proxy.enable("B", "127.0.0.2", "1081");
         proxy.disable("A");
         proxy.disable("never-enabled");
         proxy.waitForIdle();
         QCOMPARE(proxy.owner(), QStringLiteral("B"));
         QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.2", "1081"}));
-
         proxy.disable("B");
         proxy.waitForIdle();
         QCOMPARE(proxy.owner(), QString());
         QCOMPARE(proxy.restoreCmd(), QString());
+        QCOMPARE(mac.socks().first(), QStringLiteral("No"));
+        QVERIFY(!QFile::exists(proxy.restoreFilePath()));
+
+        // A on, B on, B off, A off: back to A while it is up, then the user's setting.
+        mac.setSocks("Yes", "proxy.lan", "3128");
+        proxy.enable("A", "127.0.0.1", "1080");
+        proxy.enable("B", "127.0.0.2", "1081");
+        proxy.disable("B");
+        proxy.waitForIdle();
+        QCOMPARE(proxy.owner(), QStringLiteral("A"));
         QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1080"}));
-        QCOMPARE(log.messages(Log::Category::Ssh),
-                 QStringList({"system SOCKS proxy: 127.0.0.1:1080 on Wi-Fi (asking for admin)",
-                              "system SOCKS proxy: 127.0.0.2:1081 on Wi-Fi (asking for admin)",
-                              "system SOCKS proxy: restoring prior state"}));
+        proxy.disable("A");
+        proxy.waitForIdle();
+        QCOMPARE(mac.socks(), QStringList({"Yes", "proxy.lan", "3128"}));
+        QCOMPARE(log.messages(Log::Category::Ssh).filter("restoring prior state").size(), 2);
     }
 
     void priorStateIsPutBack()
@@ -226,6 +238,10 @@ private slots:
             // Ends without restoreOnQuit, as a crash would.
         }
         QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1081"}));
+        const QByteArray crashed = [&] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
         {
             SystemProxy proxy(data.path(), mac.factory());
             proxy.recoverAfterCrash();
@@ -236,6 +252,22 @@ private slots:
         // The setting from before the first switch, not the first tunnel's dead proxy.
         QCOMPARE(mac.socks().first(), QStringLiteral("No"));
         QVERIFY(log.contains("system SOCKS proxy: restoring prior state left switched by an earlier run"));
+
+        // The user changed the setting after the crash: it is theirs now and stays.
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(crashed);
+        }
+        mac.setSocks("Yes", "their.proxy", "9050");
+        {
+            SystemProxy proxy(data.path(), mac.factory());
+            proxy.recoverAfterCrash();
+            proxy.waitForIdle();
+        }
+        QCOMPARE(mac.socks(), QStringList({"Yes", "their.proxy", "9050"}));
+        QVERIFY(!QFile::exists(file));
+        mac.setSocks("No", "", "0");
 
         // A clean disable removes the file; a file that is not ours is dropped without running anything.
         {

@@ -561,6 +561,22 @@ private slots:
             Shots::save(&view.root, "popover-row-hovered-" + v, desktop);
         }
     }
+
+    // A failed save shows in the header until a later save works.
+    void saveFailureLine()
+    {
+        EngineHarness h({shown("web")});
+        Popover view(*h.state);
+        QVERIFY(!view->saveErrorLine()->isVisible());
+        h.saveError = "/home/me/.local/share/Flumewire/tunnels.json: No space left on device";
+        h.state->addGroup("Prod");
+        QVERIFY(view->saveErrorLine()->isVisible());
+        QCOMPARE(view->saveErrorLine()->text(), "Could not save tunnels: " + h.saveError);
+        Shots::save(&view.root, "popover-save-failed-" + Shots::theme(false), QColor(128, 128, 132));
+        h.saveError.clear();
+        h.state->renameGroup(h.state->groups().first().id, "Production");
+        QVERIFY(!view->saveErrorLine()->isVisible());
+    }
 };
 
 QTEST_MAIN(TestPopover)

@@ -92,6 +92,22 @@ PopoverView::PopoverView(AppState &state, ViewActions actions, const QString &di
     m_count = new FWLabel({}, FWTheme::font(11, QFont::Medium), FWTheme::Role::Text3, this);
     header->addWidget(m_count, 0, Qt::AlignVCenter);
     column->addLayout(header);
+    // A failed save stays in view until a later one succeeds: the tunnels on screen are not on disk.
+    m_saveError = new FWLabel({}, FWTheme::font(11, QFont::Medium), FWTheme::Role::StRed, this);
+    m_saveError->setWrapping(true);
+    auto errorLine = new QHBoxLayout;
+    errorLine->setContentsMargins(12, 0, 12, 9);
+    errorLine->addWidget(m_saveError);
+    column->addLayout(errorLine);
+    auto showSaveError = [this] {
+        const QString error = m_state.saveError();
+        m_saveError->setText(error.isEmpty() ? QString() : QStringLiteral("Could not save tunnels: ") + error);
+        m_saveError->setAccessibleName(m_saveError->text());
+        m_saveError->setVisible(!error.isEmpty());
+    };
+    showSaveError();
+    connect(&m_state, &AppState::saveFailed, this, showSaveError);
+    connect(&m_state, &AppState::saveRecovered, this, showSaveError);
     column->addWidget(new Hairline(this));
 
     m_empty = new EmptyState(

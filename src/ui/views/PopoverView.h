@@ -42,6 +42,8 @@ public:
     QString headerCountText() const;
     bool showsEmptyState() const;
     EmptyState *emptyState() const { return m_empty; }
+    // The header's line about a failed save; hidden while saving works.
+    FWLabel *saveErrorLine() const { return m_saveError; }
     QScrollArea *body() const { return m_scroll; }
     // Whether the "UNGROUPED" caption is in the list.
     bool showsUngroupedCaption() const;
@@ -86,6 +88,7 @@ private:
     int m_rebuilds = 0;
 
     FWLabel *m_count = nullptr;
+    FWLabel *m_saveError = nullptr;
     EmptyState *m_empty = nullptr;
     QScrollArea *m_scroll = nullptr;
     QWidget *m_list = nullptr;
