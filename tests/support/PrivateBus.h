@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// A private D-Bus daemon for one test, with no services and no activation: it stands in for both the session and
+// the system bus. Each connect() opens a new connection to it (one for the code under test, one per fake service).
+class PrivateBus {
+public:
+    PrivateBus();
+    ~PrivateBus();
+
+    // Starts dbus-daemon; false (see error()) when it did not come up.
+    bool start();
+    QString error() const { return m_error; }
+    QString address() const { return m_address; }
+    QDBusConnection connect(const QString &name);
+
+    // True when dbus-daemon is installed.
+    static bool available();
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
+    QString m_error;
+    QStringList m_names;
+};
