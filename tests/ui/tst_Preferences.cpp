@@ -6,6 +6,7 @@
 #include "support/TempHome.h"
 #include "system/LoginItem.h"
 #include "ui/controls/FWButton.h"
+#include "ui/controls/FWLabel.h"
 #include "ui/controls/FWTextField.h"
 #include "ui/controls/OptRow.h"
 #include "ui/controls/Segmented.h"
@@ -24,9 +25,11 @@
 #include "ui/views/TunnelsTab.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 
 using S = TunnelStatus;
@@ -192,7 +195,7 @@ private slots:
         tab->searchField()->clear();
         QCOMPARE(tab->filtered(), (QStringList{"prod", "web", "rep", "cache"}));
         QCOMPARE(tab->list()->rowFor("cache")->userHostText(), QStringLiteral("@cache.local"));
-        QCOMPARE(tab->list()->rowFor("web")->routeText(), QStringLiteral("localhost:9000 → db.internal:5432"));
+        QCOMPARE(tab->list()->rowFor("web")->routeText(), QStringLiteral("127.0.0.1:9000 → db.internal:5432"));
 
         // The row's switch starts the tunnel; its dot and the counts follow the status.
         TunnelTableRow *web = tab->list()->rowFor("web");
@@ -217,7 +220,6 @@ private slots:
         click(tab->list()->rowFor("cache")->editButton());
         click(tab->addButton());
         QCOMPARE(p.calls, (QStringList{"edit prod", "edit cache", "newTunnel"}));
-        QCOMPARE(tab->selection(), std::optional<QString>("prod"));
     }
 
     void tunnelsTabBuildsOnlyTheRowsInView()
@@ -283,7 +285,7 @@ private slots:
         click(qobject_cast<FWButton *>(tab->findChildren<FWButton *>().value(0)));
         QCOMPARE(p.calls, QStringList{"choose in " + p.home.path() + "/.ssh"});
         QCOMPARE(tab->found().size(), 3);
-        p.chosenFile = p.home.write("bad", QByteArray("Host x\n  LocalForward 1 a:1\n\xff\xfe", 26));
+        p.chosenFile = p.home.write("bad", QByteArray("Host x\n  LocalForward 1 a:1\n") + QByteArray("\xff\xfe", 2));
         tab->choose();
         QCOMPARE(tab->sourceLabel()->text(), p.chosenFile);
         QVERIFY(tab->found().isEmpty());
@@ -358,6 +360,7 @@ private slots:
         QVERIFY(!tab->loginSwitch()->isOn());
 
         // An autostart folder that cannot be made: the switch stays off and says why.
+        QVERIFY(QDir(p.home.configHome() + "/autostart").removeRecursively());
         p.home.write("config/autostart", "not a folder");
         click(tab->loginSwitch());
         QVERIFY(!tab->loginSwitch()->isOn());

@@ -236,7 +236,8 @@ QString ImportTab::emptyText() const
 
 QString ImportTab::importButtonText() const
 {
-    return QStringLiteral(m_selected.size() == 1 ? "Import %1 Tunnel" : "Import %1 Tunnels").arg(m_selected.size());
+    return (m_selected.size() == 1 ? QStringLiteral("Import %1 Tunnel") : QStringLiteral("Import %1 Tunnels"))
+        .arg(m_selected.size());
 }
 
 QString ImportTab::selectAllText() const

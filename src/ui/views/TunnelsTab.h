@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Tunnel.h"
 #include "ui/views/PreferencesServices.h"
 
 #include <QAbstractScrollArea>
