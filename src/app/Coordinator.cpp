@@ -1,6 +1,6 @@
 #include "app/Coordinator.h"
-#include "app/CardWindow.h"
 #include "app/BuildIdentity.h"
+#include "app/CardWindow.h"
 #include "app/MenuBarImage.h"
 #include "app/PopoverWindow.h"
 #include "engine/AppState.h"

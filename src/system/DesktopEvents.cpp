@@ -51,11 +51,13 @@ void DesktopEvents::tunnelChanged(const QString &id)
         return;
     if (t->status == TunnelStatus::Connected && m_settings.notifyOnConnect()) {
         m_notifier->notify(QStringLiteral("%1 connected").arg(t->name),
-                           t->from() + QStringLiteral(" → ") + (t->type == TunnelType::Socks ? QStringLiteral("SOCKS") : t->to()));
+                           t->from() + QStringLiteral(" → ") +
+                               (t->type == TunnelType::Socks ? QStringLiteral("SOCKS") : t->to()));
     } else if (before == TunnelStatus::Connected && t->status == TunnelStatus::Failed &&
                m_settings.notifyOnDisconnect()) {
         // Only a failure: a tunnel the user (or sleep) stopped goes idle.
-        m_notifier->notify(QStringLiteral("%1 disconnected").arg(t->name), t->reason.value_or(QStringLiteral("Failed")));
+        m_notifier->notify(QStringLiteral("%1 disconnected").arg(t->name),
+                           t->reason.value_or(QStringLiteral("Failed")));
     }
 }
 

@@ -27,8 +27,9 @@ bool DesktopNotifier::notify(const QString &summary, const QString &body)
 {
     if (!serviceAvailable())
         return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(service), QStringLiteral("/org/freedesktop/Notifications"),
-                                                       QLatin1String(service), QStringLiteral("Notify"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QLatin1String(service), QStringLiteral("/org/freedesktop/Notifications"),
+                                       QLatin1String(service), QStringLiteral("Notify"));
     call << m_appName << uint(0) << QStringLiteral("flumewire") << summary << body << QStringList() << QVariantMap()
          << int(-1);
     auto watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);

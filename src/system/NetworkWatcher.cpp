@@ -26,8 +26,8 @@ NetworkWatcher::NetworkWatcher(const QDBusConnection &bus, QObject *parent) : QO
         return;
     m_bus.connect(QLatin1String(service), path, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
                   SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
-    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(service), path, propertiesInterface,
-                                                       QStringLiteral("GetAll"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QLatin1String(service), path, propertiesInterface, QStringLiteral("GetAll"));
     call << QLatin1String(service);
     auto watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
@@ -58,7 +58,8 @@ void NetworkWatcher::apply(const QVariantMap &properties, bool initial)
             const bool other = !m_lastPrimary.isEmpty() && m_primary != m_lastPrimary;
             m_lastPrimary = m_primary;
             if (other && !initial) {
-                Log::app(Log::Level::Default, QStringLiteral("primary network connection changed to %1").arg(m_primary));
+                Log::app(Log::Level::Default,
+                         QStringLiteral("primary network connection changed to %1").arg(m_primary));
                 emit primaryConnectionChanged(m_primary);
             }
         }

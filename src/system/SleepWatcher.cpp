@@ -32,7 +32,8 @@ void SleepWatcher::takeLock()
 {
     if (!m_bus.isConnected() || m_lock.isValid() || m_asking)
         return;
-    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(service), path, manager, QStringLiteral("Inhibit"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QLatin1String(service), path, manager, QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Flumewire") << QStringLiteral("Stopping SSH tunnels")
          << QStringLiteral("delay");
     m_asking = true;

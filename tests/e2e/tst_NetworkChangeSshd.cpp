@@ -114,6 +114,13 @@ private slots:
                 ::kill(pid_t(pid), SIGCONT);
         });
 
+        QStringList trace;
+        QObject::connect(state.get(), &AppState::tunnelChanged, state.get(), [&](const QString &id) {
+            const Tunnel *t = state->tunnel(id);
+            const QString text = rawValue(t->status) + (t->reason ? QStringLiteral(": ") + *t->reason : QString());
+            if (trace.isEmpty() || trace.last() != text)
+                trace << text;
+        });
         QElapsedTimer sinceChange;
         sinceChange.start();
         nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/7"));
@@ -123,6 +130,7 @@ private slots:
         const qint64 elapsed = sinceChange.elapsed();
         const QList<qint64> sessions = m_sshd.sessionPids();
         QVERIFY(std::any_of(sessions.cbegin(), sessions.cend(), [&](qint64 pid) { return !frozen.contains(pid); }));
+        qInfo("after the change: %s", qPrintable(trace.join(QStringLiteral(" | "))));
         qInfo("network change to bytes flowing again: %lld ms (ssh alone notices a dead session after its keep-alive "
               "gives up: about 90000 ms with ServerAliveInterval 30 and ServerAliveCountMax 3)",
               elapsed);

@@ -52,9 +52,9 @@ FakeLogind::~FakeLogind()
 
 void FakeLogind::prepareForSleep(bool sleeping)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
-                                                     QStringLiteral("org.freedesktop.login1.Manager"),
-                                                     QStringLiteral("PrepareForSleep"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
     signal << sleeping;
     m_bus.send(signal);
 }

@@ -7,8 +7,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
-// Small stand-ins (each gives its name and object up again when it goes) for the desktop's D-Bus services, each on its own connection to a private bus, answering the
-// calls Flumewire makes and sending the signals the desktop would.
+// Small stand-ins (each gives its name and object up again when it goes) for the desktop's D-Bus services, each on its
+// own connection to a private bus, answering the calls Flumewire makes and sending the signals the desktop would.
 
 // org.freedesktop.Notifications: records every notification.
 class FakeNotifications : public QObject {
@@ -67,8 +67,9 @@ class FakeNetworkManager : public QObject {
     Q_PROPERTY(uint Connectivity READ connectivity)
     Q_PROPERTY(QDBusObjectPath PrimaryConnection READ primaryConnection)
 public:
-    explicit FakeNetworkManager(const QDBusConnection &bus, uint connectivity = 4,
-                                const QString &primary = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/1"));
+    explicit FakeNetworkManager(
+        const QDBusConnection &bus, uint connectivity = 4,
+        const QString &primary = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/1"));
     ~FakeNetworkManager() override;
     bool isRegistered() const { return m_registered; }
 

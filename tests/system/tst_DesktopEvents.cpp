@@ -104,7 +104,8 @@ private slots:
         QCOMPARE(item.setEnabled(false), std::nullopt);
 
         // A folder that cannot be made: the reason comes back and the switch reads off.
-        LoginItem blocked(QStringLiteral("/usr/bin/flumewire"), home.write("file", "x") + QStringLiteral("/flumewire.desktop"));
+        LoginItem blocked(QStringLiteral("/usr/bin/flumewire"),
+                          home.write("file", "x") + QStringLiteral("/flumewire.desktop"));
         QVERIFY(blocked.setEnabled(true).has_value());
         QVERIFY(!blocked.isEnabled());
     }
@@ -115,8 +116,9 @@ private slots:
             QSKIP("mounting a small tmpfs needs root");
         QTemporaryDir dir;
         const QString mountPoint = dir.path();
-        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                       QStringLiteral("size=8k"), QStringLiteral("tmpfs"), mountPoint}) != 0)
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=8k"), QStringLiteral("tmpfs"), mountPoint}) != 0)
             QSKIP("cannot mount a tmpfs here");
         auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint}); });
         QDir(mountPoint).mkpath(QStringLiteral("autostart"));
@@ -127,7 +129,8 @@ private slots:
         }
         filler.close();
 
-        LoginItem item(QStringLiteral("/usr/bin/flumewire"), mountPoint + QStringLiteral("/autostart/flumewire.desktop"));
+        LoginItem item(QStringLiteral("/usr/bin/flumewire"),
+                       mountPoint + QStringLiteral("/autostart/flumewire.desktop"));
         const std::optional<QString> error = item.setEnabled(true);
         QVERIFY2(error.has_value(), "a write to a full disk reported success");
         QVERIFY(!item.isEnabled());
@@ -185,11 +188,11 @@ private slots:
         w.connect("b");
         w.events->saveFailed(QStringLiteral("No space left on device"));
         QTRY_COMPARE(service.notes.size(), 5);
-        QCOMPARE(service.texts(),
-                 (QStringList{"Staging DB connected | 127.0.0.1:9000 → db.internal:5432",
-                              "Tunnel b connected | 127.0.0.1:9000 → SOCKS", "Staging DB connected | 127.0.0.1:9000 → db.internal:5432",
-                              "Staging DB disconnected | Reconnecting in 1s (1/6)",
-                              "Could not save tunnels: No space left on device | "}));
+        QCOMPARE(service.texts(), (QStringList{"Staging DB connected | 127.0.0.1:9000 → db.internal:5432",
+                                               "Tunnel b connected | 127.0.0.1:9000 → SOCKS",
+                                               "Staging DB connected | 127.0.0.1:9000 → db.internal:5432",
+                                               "Staging DB disconnected | Reconnecting in 1s (1/6)",
+                                               "Could not save tunnels: No space left on device | "}));
     }
 
     void nothingIsPostedWithoutANotificationService()

@@ -52,8 +52,8 @@ int main(int argc, char **argv)
             view->setTab(tab.id);
             root.show();
             QCoreApplication::processEvents();
-            const QString path =
-                Shots::save(&root, QStringLiteral("preferences-%1-%2").arg(tab.id, Shots::theme(dark)), root.theme().winBg());
+            const QString path = Shots::save(&root, QStringLiteral("preferences-%1-%2").arg(tab.id, Shots::theme(dark)),
+                                             root.theme().winBg());
             out << path << '\n';
         }
     }

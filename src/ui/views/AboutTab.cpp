@@ -58,9 +58,9 @@ public:
         column->setSpacing(6);
         m_mark = new FlumeMark(FlumeMark::Fill::Body, 22, FWTheme(false).flumeGreen);
         column->addWidget(m_mark, 0, Qt::AlignHCenter);
-        column->addWidget(new FWLabel(QStringLiteral("Keeps your tunnels flowing."), FWTheme::font(11),
-                                      FWTheme::Role::Text3),
-                          0, Qt::AlignHCenter);
+        column->addWidget(
+            new FWLabel(QStringLiteral("Keeps your tunnels flowing."), FWTheme::font(11), FWTheme::Role::Text3), 0,
+            Qt::AlignHCenter);
     }
 
 private:
@@ -72,10 +72,9 @@ private:
 QString AboutTab::documentPath(const QString &relativeToSource, const QString &installedName)
 {
     const QDir programDir(QCoreApplication::applicationDirPath());
-    for (const QString &candidate :
-         {programDir.filePath(QStringLiteral("../share/doc/flumewire/") + installedName),
-          programDir.filePath(QStringLiteral("../../share/doc/flumewire/") + installedName),
-          QStringLiteral(FLUMEWIRE_SOURCE_DIR "/") + relativeToSource}) {
+    for (const QString &candidate : {programDir.filePath(QStringLiteral("../share/doc/flumewire/") + installedName),
+                                     programDir.filePath(QStringLiteral("../../share/doc/flumewire/") + installedName),
+                                     QStringLiteral(FLUMEWIRE_SOURCE_DIR "/") + relativeToSource}) {
         const QFileInfo info(candidate);
         if (info.isFile() && info.isReadable())
             return info.canonicalFilePath();
@@ -111,9 +110,9 @@ AboutTab::AboutTab(PreferencesServices services, QWidget *parent) : QWidget(pare
     m_name = new FWLabel(m_services.displayName, FWTheme::font(22, QFont::Bold), FWTheme::Role::Text);
     column->addWidget(m_name, 0, Qt::AlignHCenter);
     column->addSpacing(5);
-    column->addWidget(new FWLabel(QStringLiteral("The menu-bar manager for SSH tunnels"), FWTheme::font(12.5),
-                                  FWTheme::Role::Text2),
-                      0, Qt::AlignHCenter);
+    column->addWidget(
+        new FWLabel(QStringLiteral("The menu-bar manager for SSH tunnels"), FWTheme::font(12.5), FWTheme::Role::Text2),
+        0, Qt::AlignHCenter);
     column->addSpacing(4);
     m_version = new FWLabel(m_services.versionText, FWTheme::font(11), FWTheme::Role::Text3);
     m_version->setAccessibleName(QStringLiteral("App version: ") + m_services.versionText);

@@ -119,11 +119,11 @@ GeneralTab::GeneralTab(AppState &state, PreferencesServices services, QWidget *p
         settings->reconnectOnWake(), [settings](bool on) { return settings->setReconnectOnWake(on); },
         [settings] { return settings->reconnectOnWake(); });
     m_wakeReconnect->setAccessibleName(QStringLiteral("Reconnect on wake"));
-    column->addWidget(section(
-        QStringLiteral("Sleep & Wake"),
-        {new PrefRow(QStringLiteral("Disconnect tunnels on sleep"), trailing(m_sleepDisconnect)),
-         new PrefRow(QStringLiteral("Reconnect on wake"), trailing(m_wakeReconnect),
-                     QStringLiteral("Re-establish active tunnels right after wake for faster recovery."))}));
+    column->addWidget(
+        section(QStringLiteral("Sleep & Wake"),
+                {new PrefRow(QStringLiteral("Disconnect tunnels on sleep"), trailing(m_sleepDisconnect)),
+                 new PrefRow(QStringLiteral("Reconnect on wake"), trailing(m_wakeReconnect),
+                             QStringLiteral("Re-establish active tunnels right after wake for faster recovery."))}));
 
     m_appearance = new Segmented({{QStringLiteral("auto"), QStringLiteral("Auto")},
                                   {QStringLiteral("light"), QStringLiteral("Light")},
@@ -134,8 +134,9 @@ GeneralTab::GeneralTab(AppState &state, PreferencesServices services, QWidget *p
             [this](const QString &value) { m_state.setAppearance(GeneralSettings::appearanceFrom(value)); });
     connect(&m_state, &AppState::appearanceChanged, this,
             [this](Appearance appearance) { m_appearance->setSelection(rawValue(appearance)); });
-    column->addWidget(section(QStringLiteral("Theme"), {new PrefRow(QStringLiteral("Appearance"), trailing(m_appearance),
-                                                                    QStringLiteral("Matches the prototype preview."))}));
+    column->addWidget(
+        section(QStringLiteral("Theme"), {new PrefRow(QStringLiteral("Appearance"), trailing(m_appearance),
+                                                      QStringLiteral("Matches the prototype preview."))}));
 }
 
 void GeneralTab::setLogin(bool on)

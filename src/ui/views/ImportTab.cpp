@@ -80,8 +80,9 @@ ImportTab::ImportTab(AppState &state, PreferencesServices services, QWidget *par
         texts->setSpacing(2);
         texts->addWidget(new FWLabel(QStringLiteral("Import from Flumewire (production)"), FWTheme::font(12.5),
                                      FWTheme::Role::Text));
-        auto note = new FWLabel(QStringLiteral("Copy the installed app's tunnels into this dev build (auto-start off)."),
-                                FWTheme::font(11), FWTheme::Role::Text3);
+        auto note =
+            new FWLabel(QStringLiteral("Copy the installed app's tunnels into this dev build (auto-start off)."),
+                        FWTheme::font(11), FWTheme::Role::Text3);
         note->setWrapping(true, 1.3);
         texts->addWidget(note);
         cardRow->addLayout(texts, 1);
@@ -129,10 +130,9 @@ ImportTab::ImportTab(AppState &state, PreferencesServices services, QWidget *par
 
     auto footer = new QHBoxLayout;
     footer->setSpacing(10);
-    auto footNote =
-        new FWLabel(QStringLiteral("Imported tunnels connect via the Host alias, so ssh keeps applying its "
-                                   "ProxyCommand / ProxyJump."),
-                    FWTheme::font(11.5), FWTheme::Role::Text3);
+    auto footNote = new FWLabel(QStringLiteral("Imported tunnels connect via the Host alias, so ssh keeps applying its "
+                                               "ProxyCommand / ProxyJump."),
+                                FWTheme::font(11.5), FWTheme::Role::Text3);
     footNote->setWrapping(true, 1.3);
     footer->addWidget(footNote, 1);
     m_importedBox = importedMark(&m_imported);
@@ -247,8 +247,8 @@ QString ImportTab::selectAllText() const
 
 QString ImportTab::detailText(const Tunnel &tunnel)
 {
-    return tunnel.user + QLatin1Char('@') + tunnel.host + QStringLiteral(" · ") + tunnel.from() + QStringLiteral(" → ") +
-           (tunnel.type == TunnelType::Socks ? QStringLiteral("SOCKS") : tunnel.to());
+    return tunnel.user + QLatin1Char('@') + tunnel.host + QStringLiteral(" · ") + tunnel.from() +
+           QStringLiteral(" → ") + (tunnel.type == TunnelType::Socks ? QStringLiteral("SOCKS") : tunnel.to());
 }
 
 void ImportTab::rebuildProposals()

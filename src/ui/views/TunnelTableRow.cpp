@@ -92,6 +92,7 @@ TunnelTableRow::TunnelTableRow(QWidget *parent) : QWidget(parent)
 
 void TunnelTableRow::setTunnel(const Tunnel &tunnel, bool selected)
 {
+    const bool sameTunnel = tunnel.id == m_id;
     m_id = tunnel.id;
     m_dot->setStatus(tunnel.status);
     m_name->setText(tunnel.name);
@@ -101,6 +102,9 @@ void TunnelTableRow::setTunnel(const Tunnel &tunnel, bool selected)
     m_to->setText(tunnel.type == TunnelType::Socks ? QStringLiteral("SOCKS") : tunnel.to());
     m_toggle->setStatus(tunnel.status);
     m_toggle->setOn(isOn(tunnel.status));
+    // A row taken over for another tunnel shows that tunnel's switch as it is; only a change of one tunnel moves.
+    if (!sameTunnel)
+        m_toggle->knobAnimator()->jumpTo(isOn(tunnel.status) ? 1 : 0);
     setAccessibleName(tunnel.name);
     if (selected != m_selected) {
         m_selected = selected;

@@ -90,8 +90,8 @@ QWidget *headerRow(QWidget *parent)
     auto row = new QHBoxLayout(header);
     row->setContentsMargins(TunnelTableRow::sidePadding, 7, TunnelTableRow::sidePadding, 6);
     row->setSpacing(TunnelTableRow::columnSpacing);
-    const QStringList titles{{}, QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Route"),
-                             QStringLiteral("Start"), {}};
+    const QStringList titles{
+        {}, QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Route"), QStringLiteral("Start"), {}};
     const QList<int> widths = TunnelTableRow::columnWidths();
     for (qsizetype i = 0; i < titles.size(); ++i) {
         auto label =
@@ -222,7 +222,8 @@ TunnelsTab::TunnelsTab(AppState &state, PreferencesServices services, QWidget *p
         if (m_services.actions.newTunnel)
             m_services.actions.newTunnel();
     });
-    m_remove = new PlainIconButton(QStringLiteral("minus"), 14, QFont::Normal, FWTheme::Role::Text2, QSize(26, 24), this);
+    m_remove =
+        new PlainIconButton(QStringLiteral("minus"), 14, QFont::Normal, FWTheme::Role::Text2, QSize(26, 24), this);
     m_remove->setToolTip(QStringLiteral("Remove tunnel"));
     m_remove->setAccessibleName(QStringLiteral("Remove tunnel"));
     connect(m_remove, &QAbstractButton::clicked, this, &TunnelsTab::removeSelected);
