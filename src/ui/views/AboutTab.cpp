@@ -89,8 +89,8 @@ QList<AboutTab::Link> AboutTab::links()
     const QString readme = documentPath(QStringLiteral("README.md"), QStringLiteral("README.md"));
     if (!readme.isEmpty())
         result.append({QStringLiteral("Website"), QUrl::fromLocalFile(readme)});
-    const QString licence =
-        documentPath(QStringLiteral("src/ui/icons/LICENSE.lucide"), QStringLiteral("LICENSE.lucide"));
+    // The licences of everything the program ships, as the package installs them.
+    const QString licence = documentPath(QStringLiteral("packaging/copyright"), QStringLiteral("copyright"));
     if (!licence.isEmpty())
         result.append({QStringLiteral("Acknowledgements"), QUrl::fromLocalFile(licence)});
     return result;
