@@ -36,10 +36,11 @@ QWidget *trailing(QWidget *control)
 WarpToggle *makeSwitch(bool on, std::function<bool(bool)> store, std::function<bool()> read)
 {
     auto toggle = new WarpToggle(on, TunnelStatus::Connected, false);
-    toggle->onChange = [toggle, store = std::move(store), read = std::move(read)](bool value) {
-        store(value);
-        toggle->setOn(read());
-    };
+    QObject::connect(toggle, &WarpToggle::changed, toggle,
+                     [toggle, store = std::move(store), read = std::move(read)](bool value) {
+                         store(value);
+                         toggle->setOn(read());
+                     });
     return toggle;
 }
 
@@ -84,7 +85,7 @@ GeneralTab::GeneralTab(AppState &state, PreferencesServices services, QWidget *p
     LoginItem *login = m_services.loginItem;
     m_login = new WarpToggle(login && login->isEnabled(), TunnelStatus::Connected, false);
     m_login->setEnabled(login != nullptr);
-    m_login->onChange = [this](bool on) { setLogin(on); };
+    connect(m_login, &WarpToggle::changed, this, &GeneralTab::setLogin);
     m_login->setAccessibleName(QStringLiteral("Launch at login"));
     auto loginBox = new QWidget;
     loginBox->setAttribute(Qt::WA_TranslucentBackground);

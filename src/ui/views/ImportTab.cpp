@@ -295,7 +295,7 @@ void ImportTab::rebuildProposals()
             line->setContentsMargins(0, 8, 0, 8);
             line->setSpacing(12);
             auto check = new FWCheck(false, row);
-            check->action = [this, id] { toggle(id); };
+            connect(check, &QAbstractButton::clicked, this, [this, id] { toggle(id); });
             line->addWidget(check, 0, Qt::AlignVCenter);
             auto texts = new QVBoxLayout;
             texts->setSpacing(2);

@@ -69,10 +69,10 @@ SecurityTab::SecurityTab(PreferencesServices services, QWidget *parent)
         QStringLiteral("New tunnels verify the server key (accept-new on first connect, reject if it changes). "
                        "Override per tunnel in the editor’s Advanced section."),
         strict);
-    m_strict->onChange = [this, &defaults](bool on) {
+    connect(m_strict, &OptRow::toggled, this, [this, &defaults](bool on) {
         defaults.setValue(QLatin1String(UserDefaults::defaultStrictHostKeyKey), on);
         m_strict->setChecked(on);
-    };
+    });
     auto hostKey = plain();
     auto hostKeyColumn = new QVBoxLayout(hostKey);
     hostKeyColumn->setContentsMargins(0, 8, 0, 8);

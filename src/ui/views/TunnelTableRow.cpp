@@ -74,10 +74,10 @@ TunnelTableRow::TunnelTableRow(QWidget *parent) : QWidget(parent)
     row->addWidget(route, 1);
 
     m_toggle = new WarpToggle(false, TunnelStatus::Idle, true);
-    m_toggle->onChange = [this](bool) {
+    connect(m_toggle, &WarpToggle::changed, this, [this](bool) {
         if (onToggle && !m_id.isEmpty())
             onToggle(m_id);
-    };
+    });
     row->addWidget(fixedColumn(m_toggle, widths.at(4), Qt::AlignCenter, this));
 
     m_edit = new PlainIconButton(QStringLiteral("pencil"), 14, QFont::Normal, FWTheme::Role::Text2, QSize(26, 26));
