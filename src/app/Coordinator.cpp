@@ -1,18 +1,22 @@
 #include "app/Coordinator.h"
+#include "app/BuildIdentity.h"
 #include "app/CardWindow.h"
 #include "app/MenuBarImage.h"
 #include "app/PopoverWindow.h"
 #include "app/TrayMenu.h"
 #include "engine/AppState.h"
 #include "log/Log.h"
+#include "model/GeneralSettings.h"
 #include "model/UserDefaults.h"
 #include "ssh/SSHManager.h"
+#include "system/LoginItem.h"
 #include "ui/controls/FWLabel.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/theme/SystemColorScheme.h"
 #include "ui/views/LogView.h"
 #include "ui/views/PlainIconButton.h"
 #include "ui/views/PopoverView.h"
+#include "ui/views/PreferencesView.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -31,10 +35,16 @@ Coordinator::Coordinator(AppState &state, Clock &clock, bool dev, const QString 
     connectionTest = [](const Tunnel &tunnel, std::function<void(bool, const QString &)> done) {
         SSHManager::test(tunnel, [done](bool ok, const QString &message) { done(ok, message); });
     };
-    if (!m_views.preferences)
-        m_views.preferences = [this] { return makePreferencesPlaceholder(); };
     if (!m_views.editor)
         m_views.editor = [this](const std::optional<QString> &id) { return makeEditor(id); };
+    m_settings = new GeneralSettings(UserDefaults::defaultPath(m_dev), this);
+    m_loginItem = std::make_unique<LoginItem>();
+    // The theme chosen in an earlier run, kept whenever it changes.
+    m_state.setAppearance(m_settings->appearance());
+    connect(&m_state, &AppState::appearanceChanged, m_settings,
+            [this](Appearance appearance) { m_settings->setAppearance(appearance); });
+    if (!m_views.preferences)
+        m_views.preferences = [this] { return makePreferences(); };
     if (!m_views.popover)
         m_views.popover = [this] { return new PopoverView(m_state, viewActions(), m_displayName); };
     if (!m_views.log)
@@ -295,28 +305,6 @@ QWidget *Coordinator::makeEditor(const std::optional<QString> &editingId)
     return new EditorSheet(m_state, viewActions(), m_clock, test, form, editingId);
 }
 
-QWidget *Coordinator::makePreferencesPlaceholder()
-{
-    auto widget = new QWidget;
-    widget->setMinimumSize(720, 300);
-    auto layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(20, 18, 20, 18);
-    auto header = new QHBoxLayout;
-    header->setSpacing(10);
-    auto close = new PlainIconButton(QStringLiteral("x"), 14, QFont::Normal, FWTheme::Role::Text, {26, 26}, widget);
-    close->setCircle(true);
-    close->setAccessibleName(QStringLiteral("Close"));
-    const ViewActions actions = viewActions();
-    connect(close, &QAbstractButton::clicked, widget, [actions] { actions.closePreferences(); });
-    header->addWidget(close);
-    header->addWidget(
-        new FWLabel(QStringLiteral("Preferences"), FWTheme::font(13.5, QFont::DemiBold), FWTheme::Role::Text));
-    header->addStretch(1);
-    layout->addLayout(header);
-    layout->addStretch(1);
-    return widget;
-}
-
 void Coordinator::presentCard(Slot which, bool floating, int width, QWidget *view)
 {
     QPointer<CardWindow> &held = slot(which);
@@ -342,6 +330,27 @@ void Coordinator::presentCard(Slot which, bool floating, int width, QWidget *vie
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+QWidget *Coordinator::makePreferences()
+{
+    PreferencesServices services;
+    services.settings = m_settings;
+    services.loginItem = m_loginItem.get();
+    services.actions = viewActions();
+    QPointer<Coordinator> self(this);
+    services.close = [self] {
+        if (!self || !self->m_prefsWindow)
+            return;
+        self->m_prefsWindow->close();
+        self->m_prefsWindow->deleteLater();
+        self->m_prefsWindow.clear();
+    };
+    services.dev = m_dev;
+    services.displayName = m_displayName;
+    services.versionText = BuildIdentity::current().appVersionString();
+    // No software updater on this platform: the About tab shows no update button.
+    return new PreferencesView(m_state, std::move(services));
 }
 
 void Coordinator::openPreferences()

@@ -9,18 +9,20 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class AppState;
 class CardWindow;
 class FWRoot;
+class GeneralSettings;
+class LoginItem;
 class PopoverWindow;
 class QSystemTrayIcon;
 class TrayMenu;
 class QWidget;
 
-// The views the coordinator hosts. Each makes a fresh widget; by default the popover, the editor and the log are the
-// real views and the preferences a placeholder naming the card.
+// The views the coordinator hosts. Each makes a fresh widget; by default all of them are the real views.
 struct CoordinatorViews {
     std::function<QWidget *()> popover;
     std::function<QWidget *()> preferences;
@@ -64,6 +66,9 @@ public:
     bool connectingTimerRunning() const { return m_connectingTimer != 0; }
     int connectingFrame() const { return m_connectingFrame; }
     const QList<FlumeMark::Fill> &connectingFills() const { return m_connectingFills; }
+    // The stored General settings (shared with what acts on them) and the autostart entry.
+    GeneralSettings &settings() { return *m_settings; }
+    LoginItem &loginItem() { return *m_loginItem; }
     // The fill the icon shows now.
     FlumeMark::Fill shownFill() const { return m_shownFill; }
     PopoverWindow *popover() const { return m_popover; }
@@ -89,18 +94,20 @@ private:
     void closePopover();
     void closeCard(Slot slot);
     QWidget *makeEditor(const std::optional<QString> &editingId);
-    QWidget *makePreferencesPlaceholder();
     // Shows the popover when it is hidden (the tray menu's "Open Flumewire").
     void openPopover();
     void presentCard(Slot slot, bool floating, int width, QWidget *view);
     FWRoot *wrap(QWidget *view);
     QPointer<CardWindow> &slot(Slot slot);
+    QWidget *makePreferences();
 
     AppState &m_state;
     Clock &m_clock;
     bool m_dev = false;
     QString m_displayName;
     CoordinatorViews m_views;
+    GeneralSettings *m_settings = nullptr;
+    std::unique_ptr<LoginItem> m_loginItem;
     QSystemTrayIcon *m_statusItem = nullptr;
     TrayMenu *m_trayMenu = nullptr;
     PopoverWindow *m_popover = nullptr;

@@ -10,6 +10,7 @@
 #include "log/Log.h"
 #include "model/Store.h"
 #include "ssh/SSHManager.h"
+#include "system/DesktopEvents.h"
 #include "system/SystemProxy.h"
 
 #include <QApplication>
@@ -71,6 +72,9 @@ int runTrayApp(int argc, char **argv, const QString &sshProgram)
     // start/stop/status from a terminal, a shortcut or a status bar reach the tunnels over the session D-Bus.
     BusService bus(delegate.state(), identity.isDevBuild());
     bus.publish();
+    // Notifications, sleep and wake, network changes: what the General switches ask for.
+    DesktopEvents desktop(delegate.state(), delegate.coordinator().settings(), QDBusConnection::sessionBus(),
+                          QDBusConnection::systemBus(), identity.appDisplayName());
     // Logging out or `kill` ends the app like Quit does: children stopped, a switched system proxy put back.
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);

@@ -13,6 +13,13 @@ class UserDefaults {
 public:
     static constexpr const char *defaultIdentityKey = "fw.defaultIdentity";
     static constexpr const char *defaultStrictHostKeyKey = "fw.defaultStrictHostKey";
+    // The General switches (booleans) and the theme choice ("auto", "light" or "dark"). Whether Flumewire starts at
+    // login is not stored: the autostart entry itself is the setting.
+    static constexpr const char *notifyOnConnectKey = "fw.notifyOnConnect";
+    static constexpr const char *notifyOnDisconnectKey = "fw.notifyOnDisconnect";
+    static constexpr const char *disconnectOnSleepKey = "fw.disconnectOnSleep";
+    static constexpr const char *reconnectOnWakeKey = "fw.reconnectOnWake";
+    static constexpr const char *appearanceKey = "fw.appearance";
 
     explicit UserDefaults(QString path);
 

@@ -14,6 +14,7 @@
 #include "ui/theme/SystemColorScheme.h"
 #include "ui/views/EditorSheet.h"
 #include "ui/views/PlainIconButton.h"
+#include "ui/views/TrafficLights.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -274,6 +275,12 @@ private slots:
                 QVERIFY(card->isVisible());
                 if (escape) {
                     QTest::keyClick(card, Qt::Key_Escape);
+                } else if (slot == Slot::Preferences) {
+                    // The preferences card's close button is the first of its drawn window buttons.
+                    auto lights = card->findChild<TrafficLights *>();
+                    QVERIFY(lights);
+                    QCOMPARE(lights->accessibleName(), QStringLiteral("Close"));
+                    QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(0).center().toPoint());
                 } else {
                     PlainIconButton *close = nullptr;
                     for (auto button : card->findChildren<PlainIconButton *>())

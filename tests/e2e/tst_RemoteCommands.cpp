@@ -1,6 +1,7 @@
 #include "model/Store.h"
 #include "support/FakeSsh.h"
 #include "support/FreePort.h"
+#include "support/PrivateBus.h"
 #include "support/TempHome.h"
 
 #include <QJsonArray>
@@ -13,34 +14,6 @@
 #include <memory>
 
 namespace {
-
-// A session bus of the test's own: `dbus-daemon --session` on a socket in a temporary folder.
-class PrivateBus {
-public:
-    ~PrivateBus()
-    {
-        m_daemon.terminate();
-        m_daemon.waitForFinished(5000);
-    }
-
-    bool start()
-    {
-        const QString socket = m_dir.filePath("bus");
-        m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address", "--address=unix:path=" + socket});
-        if (!m_daemon.waitForStarted(5000))
-            return false;
-        while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
-        }
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        return !m_address.isEmpty();
-    }
-    QString address() const { return m_address; }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
-    QString m_address;
-};
 
 struct Result {
     int status = -1;

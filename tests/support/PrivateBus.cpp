@@ -1,36 +1,76 @@
 #include "support/PrivateBus.h"
 
+#include <QFile>
 #include <QStandardPaths>
 
-PrivateBus::PrivateBus()
-{
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    if (daemon.isEmpty()) {
-        m_error = QStringLiteral("dbus-daemon is not installed (package dbus-daemon)");
-        return;
-    }
-    m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                            QStringLiteral("--print-address=1")});
-    if (!m_daemon.waitForStarted(5000)) {
-        m_error = QStringLiteral("dbus-daemon did not start: ") + m_daemon.errorString();
-        return;
-    }
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
-    }
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    if (m_address.isEmpty()) {
-        m_error = QStringLiteral("dbus-daemon printed no address");
-        return;
-    }
-    qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
-}
+PrivateBus::PrivateBus() = default;
 
 PrivateBus::~PrivateBus()
 {
+    for (const QString &name : std::as_const(m_names))
+        QDBusConnection::disconnectFromBus(name);
     if (m_daemon.state() != QProcess::NotRunning) {
         m_daemon.terminate();
-        if (!m_daemon.waitForFinished(3000))
+        if (!m_daemon.waitForFinished(3000)) {
             m_daemon.kill();
-        m_daemon.waitForFinished(1000);
+            m_daemon.waitForFinished(3000);
+        }
     }
+}
+
+bool PrivateBus::available()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
+}
+
+bool PrivateBus::start()
+{
+    if (!available()) {
+        m_error = QStringLiteral("dbus-daemon is not installed");
+        return false;
+    }
+    const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_error = file.errorString();
+        return false;
+    }
+    file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                              "<busconfig>\n"
+                              "  <type>session</type>\n"
+                              "  <listen>unix:dir=%1</listen>\n"
+                              "  <auth>EXTERNAL</auth>\n"
+                              "  <policy context=\"default\">\n"
+                              "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                              "    <allow eavesdrop=\"true\"/>\n"
+                              "    <allow own=\"*\"/>\n"
+                              "  </policy>\n"
+                              "</busconfig>\n")
+                   .arg(m_dir.path())
+                   .toUtf8());
+    file.close();
+    m_daemon.setProgram(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")));
+    m_daemon.setArguments({QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address")});
+    m_daemon.start();
+    if (!m_daemon.waitForStarted(5000)) {
+        m_error = m_daemon.errorString();
+        return false;
+    }
+    while (!m_daemon.canReadLine()) {
+        if (!m_daemon.waitForReadyRead(5000)) {
+            m_error = QStringLiteral("dbus-daemon printed no address: ") + QString::fromLocal8Bit(m_daemon.readAll());
+            return false;
+        }
+    }
+    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    return !m_address.isEmpty();
+}
+
+QDBusConnection PrivateBus::connect(const QString &name)
+{
+    const QString unique = name + QLatin1Char('@') + m_address;
+    m_names.append(unique);
+    return QDBusConnection::connectToBus(m_address, unique);
 }

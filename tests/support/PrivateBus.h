@@ -1,22 +1,29 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QProcess>
-#include <QString>
+#include <QTemporaryDir>
 
-// A private D-Bus session bus for one test program: a dbus-daemon of its own, whose address goes into
-// DBUS_SESSION_BUS_ADDRESS so that the code under test talks to it and to the fake desktop services the test
-// registers there, never to the user's session. Start it before anything first uses the session bus.
+// A private D-Bus daemon for one test, with no services and no activation: it stands in for both the session and
+// the system bus. Each connect() opens a new connection to it (one for the code under test, one per fake service).
 class PrivateBus {
 public:
     PrivateBus();
     ~PrivateBus();
 
-    // Empty when no dbus-daemon could be started (then error() says why).
-    QString address() const { return m_address; }
+    // Starts dbus-daemon; false (see error()) when it did not come up.
+    bool start();
     QString error() const { return m_error; }
+    QString address() const { return m_address; }
+    QDBusConnection connect(const QString &name);
+
+    // True when dbus-daemon is installed.
+    static bool available();
 
 private:
+    QTemporaryDir m_dir;
     QProcess m_daemon;
     QString m_address;
     QString m_error;
+    QStringList m_names;
 };

@@ -76,8 +76,9 @@ private slots:
     {
         // The scheme watcher reads the session bus when first used: the private bus and its portal come first.
         m_bus = std::make_unique<PrivateBus>();
-        if (m_bus->address().isEmpty())
+        if (!m_bus->start())
             return;
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->address().toUtf8());
         QDBusConnection bus = QDBusConnection::connectToBus(m_bus->address(), QStringLiteral("fake-portal"));
         m_portal = std::make_unique<FakePortal>(bus);
         QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), m_portal.get(),

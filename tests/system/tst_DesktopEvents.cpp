@@ -1,0 +1,305 @@
+#include "engine/EngineHarness.h"
+#include "model/GeneralSettings.h"
+#include "support/FakeDesktopServices.h"
+#include "support/PrivateBus.h"
+#include "support/TempHome.h"
+#include "system/DesktopEvents.h"
+#include "system/DesktopNotifier.h"
+#include "system/LoginItem.h"
+#include "system/NetworkWatcher.h"
+#include "system/SleepWatcher.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+#include <unistd.h>
+
+using S = TunnelStatus;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The engine with fakes, the settings in a throw-away home, and the desktop events on a private bus.
+struct World {
+    TempHome home;
+    EngineHarness engine;
+    GeneralSettings settings{UserDefaults::defaultPath(false)};
+    std::unique_ptr<DesktopEvents> events;
+
+    explicit World(const QList<Tunnel> &tunnels) : engine(tunnels, {}, false) {}
+
+    void attach(const QDBusConnection &bus)
+    {
+        events = std::make_unique<DesktopEvents>(*engine.state, settings, bus, bus, QStringLiteral("Flumewire"));
+    }
+    AppState &state() { return *engine.state; }
+    void connect(const QString &id)
+    {
+        state().start(id);
+        engine.runner.report(id, S::Connected);
+    }
+    // A tunnel that connected once, then dropped: failed, wanted, waiting out its back-off.
+    void dropped(const QString &id)
+    {
+        connect(id);
+        engine.runner.exitWith(id, QStringLiteral("Disconnected"));
+    }
+    S status(const QString &id) { return engine.t(id).status; }
+};
+
+} // namespace
+
+class TestDesktopEvents : public QObject {
+    Q_OBJECT
+private:
+    PrivateBus m_bus;
+
+    QDBusConnection bus(const QString &name) { return m_bus.connect(name); }
+
+private slots:
+    void initTestCase()
+    {
+        if (!PrivateBus::available()) {
+            if (qEnvironmentVariable("CI") == QLatin1String("true"))
+                QFAIL("dbus-daemon is missing: install dbus-daemon (tools/packages.sh lists it)");
+            QSKIP("dbus-daemon is missing");
+        }
+        QVERIFY2(m_bus.start(), qPrintable(m_bus.error()));
+    }
+
+    void launchAtLoginIsTheAutostartEntry()
+    {
+        TempHome home;
+        const QString path = home.configHome() + QStringLiteral("/autostart/flumewire.desktop");
+        QCOMPARE(LoginItem::defaultPath(), path);
+
+        // A program path with a space and a dollar sign survives the entry's quoting rules.
+        LoginItem item(QStringLiteral("/opt/Flume wire/$bin/flumewire"));
+        QVERIFY(!item.isEnabled());
+        QCOMPARE(item.setEnabled(true), std::nullopt);
+        QVERIFY(item.isEnabled());
+        const QByteArray entry = readAll(path);
+        QVERIFY2(entry.contains("\nExec=\"/opt/Flume wire/\\\\$bin/flumewire\"\n"), entry.constData());
+        QVERIFY(entry.startsWith("[Desktop Entry]\n"));
+        QVERIFY(entry.contains("\nType=Application\n"));
+
+        // An entry switched off inside counts as off; switching on writes a working one again.
+        QFile hidden(path);
+        QVERIFY(hidden.open(QIODevice::Append));
+        hidden.write("Hidden=true\n");
+        hidden.close();
+        QVERIFY(!item.isEnabled());
+        QCOMPARE(item.setEnabled(true), std::nullopt);
+        QVERIFY(item.isEnabled());
+
+        QCOMPARE(item.setEnabled(false), std::nullopt);
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!item.isEnabled());
+        QCOMPARE(item.setEnabled(false), std::nullopt);
+
+        // A folder that cannot be made: the reason comes back and the switch reads off.
+        LoginItem blocked(QStringLiteral("/usr/bin/flumewire"),
+                          home.write("file", "x") + QStringLiteral("/flumewire.desktop"));
+        QVERIFY(blocked.setEnabled(true).has_value());
+        QVERIFY(!blocked.isEnabled());
+    }
+
+    void launchAtLoginOnAFullDisk()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        QTemporaryDir dir;
+        const QString mountPoint = dir.path();
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=8k"), QStringLiteral("tmpfs"), mountPoint}) != 0)
+            QSKIP("cannot mount a tmpfs here");
+        auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint}); });
+        QDir(mountPoint).mkpath(QStringLiteral("autostart"));
+        QFile filler(mountPoint + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(1024, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+
+        LoginItem item(QStringLiteral("/usr/bin/flumewire"),
+                       mountPoint + QStringLiteral("/autostart/flumewire.desktop"));
+        const std::optional<QString> error = item.setEnabled(true);
+        QVERIFY2(error.has_value(), "a write to a full disk reported success");
+        QVERIFY(!item.isEnabled());
+        QCOMPARE(QDir(mountPoint + QStringLiteral("/autostart")).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void generalSettingsStartFromTheirDefaultsAndAreKept()
+    {
+        TempHome home;
+        const QString path = UserDefaults::defaultPath(false);
+        {
+            GeneralSettings fresh(path);
+            QCOMPARE((QList<bool>{fresh.notifyOnConnect(), fresh.notifyOnDisconnect(), fresh.disconnectOnSleep(),
+                                  fresh.reconnectOnWake()}),
+                     (QList<bool>{true, false, true, true}));
+            QCOMPARE(fresh.appearance(), Appearance::Auto);
+            QVERIFY(fresh.setNotifyOnConnect(false));
+            QVERIFY(fresh.setNotifyOnDisconnect(true));
+            QVERIFY(fresh.setDisconnectOnSleep(false));
+            QVERIFY(fresh.setAppearance(Appearance::Dark));
+        }
+        GeneralSettings again(path);
+        QCOMPARE((QList<bool>{again.notifyOnConnect(), again.notifyOnDisconnect(), again.disconnectOnSleep(),
+                              again.reconnectOnWake()}),
+                 (QList<bool>{false, true, false, true}));
+        QCOMPARE(again.appearance(), Appearance::Dark);
+        // A value of the wrong type reads as the default.
+        QVERIFY(again.defaults().setValue(UserDefaults::reconnectOnWakeKey, QStringLiteral("no")));
+        QVERIFY(again.reconnectOnWake());
+    }
+
+    void notificationsOnConnectDisconnectAndSaveFailure()
+    {
+        FakeNotifications service(bus(QStringLiteral("notifications")));
+        QVERIFY(service.isRegistered());
+        Tunnel a = makeTunnel("a");
+        a.name = QStringLiteral("Staging DB");
+        World w({a, makeTunnel("b", TunnelType::Socks)});
+        w.attach(bus(QStringLiteral("app-notify")));
+
+        w.connect("a");
+        QTRY_COMPARE(service.notes.size(), 1);
+        QCOMPARE(service.notes.first().app, QStringLiteral("Flumewire"));
+        QCOMPARE(service.texts().first(), QStringLiteral("Staging DB connected | 127.0.0.1:9000 → db.internal:5432"));
+
+        // Disconnect notices are off by default; a user's stop never gives one. The notice says what the popover says
+        // (here the reconnect that follows the drop).
+        w.engine.runner.exitWith("a", QStringLiteral("Connection refused"));
+        w.settings.setNotifyOnDisconnect(true);
+        w.connect("b");
+        w.state().stop("b");
+        w.connect("a");
+        w.engine.runner.exitWith("a", QStringLiteral("Host key verification failed"));
+        w.settings.setNotifyOnConnect(false);
+        w.connect("b");
+        w.events->saveFailed(QStringLiteral("No space left on device"));
+        QTRY_COMPARE(service.notes.size(), 5);
+        QCOMPARE(service.texts(), (QStringList{"Staging DB connected | 127.0.0.1:9000 → db.internal:5432",
+                                               "Tunnel b connected | 127.0.0.1:9000 → SOCKS",
+                                               "Staging DB connected | 127.0.0.1:9000 → db.internal:5432",
+                                               "Staging DB disconnected | Reconnecting in 1s (1/6)",
+                                               "Could not save tunnels: No space left on device | "}));
+    }
+
+    void nothingIsPostedWithoutANotificationService()
+    {
+        DesktopNotifier onPrivateBus(bus(QStringLiteral("no-service")), QStringLiteral("Flumewire"));
+        QVERIFY(!onPrivateBus.serviceAvailable());
+        QVERIFY(!onPrivateBus.notify(QStringLiteral("x")));
+        DesktopNotifier offline(QDBusConnection(QStringLiteral("never-connected")), QStringLiteral("Flumewire"));
+        QVERIFY(!offline.notify(QStringLiteral("x")));
+    }
+
+    void sleepStopsWantedTunnelsAndWakeBringsThemBack()
+    {
+        FakeLogind logind(bus(QStringLiteral("logind")));
+        QVERIFY(logind.isRegistered());
+        World w({makeTunnel("on"), makeTunnel("retrying"), makeTunnel("off")});
+        w.connect("on");
+        w.dropped("retrying");
+        QVERIFY(w.state().hasPendingWork("retrying"));
+        w.attach(bus(QStringLiteral("app-sleep")));
+        // The machine waits for us: a delay lock is held while "disconnect on sleep" is on.
+        QTRY_COMPARE(logind.locksHeld(), 1);
+
+        logind.prepareForSleep(true);
+        QTRY_COMPARE(w.status("on"), S::Idle);
+        QCOMPARE(w.status("retrying"), S::Idle);
+        QVERIFY(!w.state().hasPendingWork("retrying"));
+        QVERIFY(w.engine.runner.running.isEmpty());
+        QTRY_COMPARE(logind.locksHeld(), 0);
+
+        const qsizetype startsBefore = w.engine.runner.started.size();
+        logind.prepareForSleep(false);
+        QTRY_COMPARE(w.status("on"), S::Connecting);
+        QCOMPARE(w.status("retrying"), S::Connecting);
+        QCOMPARE(w.status("off"), S::Idle);
+        QCOMPARE(w.engine.runner.started.size(), startsBefore + 2);
+        QTRY_COMPARE(logind.locksHeld(), 1);
+        QCOMPARE(logind.locksTaken(), 2);
+
+        // Without "reconnect on wake" they stay down after the wake.
+        w.engine.runner.report("on", S::Connected);
+        w.settings.setReconnectOnWake(false);
+        logind.prepareForSleep(true);
+        QTRY_COMPARE(w.status("on"), S::Idle);
+        logind.prepareForSleep(false);
+        QTRY_COMPARE(logind.locksHeld(), 1);
+        QCOMPARE(w.status("on"), S::Idle);
+
+        // Without "disconnect on sleep" the lock goes and tunnels keep running through the sleep; with reconnect on,
+        // the connected ones start afresh after the wake (their sessions are gone).
+        w.settings.setReconnectOnWake(true);
+        w.settings.setDisconnectOnSleep(false);
+        QTRY_COMPARE(logind.locksHeld(), 0);
+        w.connect("on");
+        const qsizetype starts = w.engine.runner.startsOf("on");
+        logind.prepareForSleep(true);
+        logind.prepareForSleep(false);
+        QTRY_COMPARE(w.engine.runner.startsOf("on"), starts + 1);
+        QCOMPARE(w.status("on"), S::Connecting);
+    }
+
+    void networkChangesRestartConnectedAndRetryFailedTunnels()
+    {
+        FakeNetworkManager nm(bus(QStringLiteral("nm")), NetworkWatcher::connectivityFull,
+                              QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/1"));
+        QVERIFY(nm.isRegistered());
+        World w({makeTunnel("up"), makeTunnel("retrying"), makeTunnel("off"), makeTunnel("gaveUp")});
+        w.connect("up");
+        w.dropped("retrying");
+        w.state().start("gaveUp");
+        w.state().stop("gaveUp");
+        w.attach(bus(QStringLiteral("app-nm")));
+        NetworkWatcher &watcher = w.events->networkWatcher();
+        QTRY_VERIFY(watcher.isReady());
+        QCOMPARE(watcher.connectivity(), NetworkWatcher::connectivityFull);
+
+        // Another network: the connected tunnel runs again at once, the failed one is retried now.
+        nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/2"));
+        QTRY_COMPARE(w.engine.runner.startsOf("up"), 2);
+        QCOMPARE(w.status("up"), S::Connecting);
+        QCOMPARE(w.engine.runner.startsOf("retrying"), 2);
+        QVERIFY(!w.state().hasPendingWork("retrying"));
+        QCOMPARE(w.engine.runner.startsOf("off"), 0);
+        QCOMPARE(w.engine.runner.startsOf("gaveUp"), 1);
+
+        // Losing the network changes nothing; getting it back retries what failed meanwhile.
+        w.engine.runner.report("up", S::Connected);
+        w.engine.runner.exitWith("retrying", QStringLiteral("Network is unreachable"));
+        nm.setConnectivity(1);
+        nm.setPrimaryConnection(QStringLiteral("/"));
+        nm.setConnectivity(NetworkWatcher::connectivityFull);
+        QTRY_COMPARE(w.engine.runner.startsOf("retrying"), 3);
+        QCOMPARE(w.engine.runner.startsOf("up"), 2);
+
+        // With "reconnect on wake" off, network changes are left to ssh and the back-off.
+        w.settings.setReconnectOnWake(false);
+        w.engine.runner.exitWith("retrying", QStringLiteral("Network is unreachable"));
+        nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/3"));
+        nm.setConnectivity(2);
+        nm.setConnectivity(NetworkWatcher::connectivityFull);
+        // A notice sent after those proves they were all delivered.
+        w.settings.setReconnectOnWake(true);
+        nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/4"));
+        QTRY_COMPARE(w.engine.runner.startsOf("up"), 3);
+        QCOMPARE(w.engine.runner.startsOf("retrying"), 4);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDesktopEvents)
+#include "tst_DesktopEvents.moc"

@@ -1,0 +1,396 @@
+#include "app/CardWindow.h"
+#include "app/Coordinator.h"
+#include "engine/EngineHarness.h"
+#include "model/GeneralSettings.h"
+#include "model/TunnelForm.h"
+#include "support/TempHome.h"
+#include "system/LoginItem.h"
+#include "ui/controls/FWButton.h"
+#include "ui/controls/FWLabel.h"
+#include "ui/controls/FWTextField.h"
+#include "ui/controls/OptRow.h"
+#include "ui/controls/Segmented.h"
+#include "ui/controls/StatusDot.h"
+#include "ui/controls/WarpToggle.h"
+#include "ui/theme/FWRoot.h"
+#include "ui/views/AboutTab.h"
+#include "ui/views/GeneralTab.h"
+#include "ui/views/ImportTab.h"
+#include "ui/views/PlainIconButton.h"
+#include "ui/views/PreferencesView.h"
+#include "ui/views/SecurityTab.h"
+#include "ui/views/ToolTab.h"
+#include "ui/views/TrafficLights.h"
+#include "ui/views/TunnelTableRow.h"
+#include "ui/views/TunnelsTab.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTest>
+
+using S = TunnelStatus;
+
+namespace {
+
+Tunnel named(const QString &id, const QString &name, const QString &host, const QString &user = QStringLiteral("me"))
+{
+    Tunnel t = makeTunnel(id);
+    t.name = name;
+    t.host = host;
+    t.user = user;
+    return t;
+}
+
+// A preferences card over an engine with fakes, in a throw-away home, recording what it asks of the shell.
+struct Prefs {
+    TempHome home;
+    EngineHarness engine;
+    GeneralSettings settings{UserDefaults::defaultPath(false)};
+    LoginItem login{QStringLiteral("/usr/bin/flumewire")};
+    QStringList calls;
+    QString chosenFile;
+    std::unique_ptr<FWRoot> root;
+
+    explicit Prefs(const QList<Tunnel> &tunnels, bool dev = false, std::function<void()> updater = {})
+        : engine(tunnels, {}, false, dev)
+    {
+        PreferencesServices s;
+        s.settings = &settings;
+        s.loginItem = &login;
+        s.actions.newTunnel = [this] { calls << "newTunnel"; };
+        s.actions.editTunnel = [this](const QString &id) { calls << "edit " + id; };
+        s.actions.openUrl = [this](const QUrl &url) { calls << "open " + url.toLocalFile(); };
+        s.close = [this] { calls << "close"; };
+        s.dev = dev;
+        s.displayName = dev ? QStringLiteral("Flumewire (Dev)") : QStringLiteral("Flumewire");
+        s.versionText = QStringLiteral("Version 1.2 (7)");
+        s.chooseFile = [this](const QString &folder) {
+            calls << "choose in " + folder;
+            return chosenFile;
+        };
+        s.checkForUpdates = std::move(updater);
+        s.home = home.path();
+        root = std::make_unique<FWRoot>(new PreferencesView(*engine.state, std::move(s)), Appearance::Light);
+        root->show();
+    }
+    PreferencesView *view() { return static_cast<PreferencesView *>(root->content()); }
+    template <typename Tab> Tab *open(const QString &id)
+    {
+        view()->setTab(id);
+        QCoreApplication::processEvents();
+        return qobject_cast<Tab *>(view()->content());
+    }
+    AppState &state() { return *engine.state; }
+};
+
+void click(QWidget *widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+}
+
+void clickOption(Segmented *picker, int index)
+{
+    QTest::mouseClick(picker, Qt::LeftButton, {}, picker->optionRects().at(index).center().toPoint());
+}
+
+} // namespace
+
+class TestPreferences : public QObject {
+    Q_OBJECT
+private slots:
+    void cardTabsTitleAndWindowButtons()
+    {
+        Prefs p({});
+        QCOMPARE(p.view()->tab(), QStringLiteral("tunnels"));
+        QVERIFY(qobject_cast<TunnelsTab *>(p.view()->content()));
+        QCOMPARE(p.view()->titleLabel()->text(), QStringLiteral("Tunnels"));
+
+        const QList<ToolTab *> tabs = p.view()->toolTabs();
+        QStringList labels;
+        for (ToolTab *tab : tabs)
+            labels << tab->label();
+        QCOMPARE(labels, (QStringList{"Tunnels", "General", "Security", "Import", "About"}));
+        const QList<const char *> kinds{"TunnelsTab", "GeneralTab", "SecurityTab", "ImportTab", "AboutTab"};
+        for (qsizetype i = tabs.size() - 1; i >= 0; --i) {
+            click(tabs.at(i));
+            QCOMPARE(p.view()->titleLabel()->text(), labels.at(i));
+            QCOMPARE(p.view()->content()->metaObject()->className(), kinds.at(i));
+            for (qsizetype j = 0; j < tabs.size(); ++j)
+                QCOMPARE(tabs.at(j)->isActive(), i == j);
+        }
+        p.view()->setTab(QStringLiteral("nonsense"));
+        QCOMPARE(p.view()->title(), QString());
+        QVERIFY(qobject_cast<AboutTab *>(p.view()->content()));
+
+        // A tab keeps nothing across a switch: its view is gone and the next one starts afresh.
+        QPointer<QWidget> general = p.open<GeneralTab>(QStringLiteral("general"));
+        p.open<SecurityTab>(QStringLiteral("security"));
+        QVERIFY(general.isNull());
+        QVERIFY(p.open<GeneralTab>(QStringLiteral("general")) != nullptr);
+
+        // Only the first window button closes; its cross shows while the pointer is over the row.
+        TrafficLights *lights = p.view()->trafficLights();
+        QVERIFY(!lights->isHovered());
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), lights->mapToGlobal(QPointF(1, 1)));
+        QApplication::sendEvent(lights, &enter);
+        QVERIFY(lights->isHovered());
+        for (int i : {1, 2})
+            QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(i).center().toPoint());
+        QCOMPARE(p.calls, QStringList());
+        QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(0).center().toPoint());
+        QCOMPARE(p.calls, QStringList{"close"});
+    }
+
+    void coordinatorOpensTheCardOnTunnelsAndTheThemeFollowsAppearance()
+    {
+        TempHome home;
+        EngineHarness h({makeTunnel("a")}, {}, false);
+        {
+            ManualClock clock;
+            Coordinator c(*h.state, clock, false, QStringLiteral("Flumewire"));
+            c.openPreferences();
+            CardWindow *card = c.card(Coordinator::Slot::Preferences);
+            QVERIFY(card);
+            QCOMPARE(card->size(), QSize(PreferencesView::cardWidth, PreferencesView::cardHeight));
+            auto view = card->findChild<PreferencesView *>();
+            view->setTab(QStringLiteral("about"));
+            QTest::mouseClick(view->trafficLights(), Qt::LeftButton, {},
+                              view->trafficLights()->circle(0).center().toPoint());
+            QVERIFY(!c.card(Coordinator::Slot::Preferences));
+
+            c.openPreferences();
+            view = c.card(Coordinator::Slot::Preferences)->findChild<PreferencesView *>();
+            QCOMPARE(view->tab(), QStringLiteral("tunnels"));
+
+            // Dark under Appearance: the state, every open card and the stored choice follow at once.
+            c.viewLog("a");
+            auto general = qobject_cast<GeneralTab *>((view->setTab(QStringLiteral("general")), view->content()));
+            QCOMPARE(general->appearancePicker()->selection(), QStringLiteral("auto"));
+            clickOption(general->appearancePicker(), 2);
+            QCOMPARE(h.state->appearance(), Appearance::Dark);
+            for (auto slot : {Coordinator::Slot::Preferences, Coordinator::Slot::Log})
+                QVERIFY(c.card(slot)->findChild<FWRoot *>()->theme().dark);
+            QCOMPARE(c.settings().appearance(), Appearance::Dark);
+        }
+        // The next run starts with the kept choice.
+        h.state->setAppearance(Appearance::Auto);
+        ManualClock clock;
+        Coordinator again(*h.state, clock, false, QStringLiteral("Flumewire"));
+        QCOMPARE(h.state->appearance(), Appearance::Dark);
+    }
+
+    void tunnelsTabSearchCountsRowsAndButtons()
+    {
+        Prefs p({named("prod", "Prod DB", "db.prod"), named("web", "Web", "web.example"),
+                 named("rep", "analytics", "DB-replica"), named("cache", "Cache", "cache.local", QString())});
+        auto tab = qobject_cast<TunnelsTab *>(p.view()->content());
+        QCOMPARE(tab->countsText(), QStringLiteral("0 active · 4 total"));
+
+        QTest::keyClicks(tab->searchField(), "db");
+        QCOMPARE(tab->filtered(), (QStringList{"prod", "rep"}));
+        tab->searchField()->clear();
+        QCOMPARE(tab->filtered(), (QStringList{"prod", "web", "rep", "cache"}));
+        QCOMPARE(tab->list()->rowFor("cache")->userHostText(), QStringLiteral("@cache.local"));
+        QCOMPARE(tab->list()->rowFor("web")->routeText(), QStringLiteral("127.0.0.1:9000 → db.internal:5432"));
+
+        // The row's switch starts the tunnel; its dot and the counts follow the status.
+        TunnelTableRow *web = tab->list()->rowFor("web");
+        click(web->startSwitch());
+        QCOMPARE(p.engine.runner.startsOf("web"), 1);
+        p.engine.runner.report("web", S::Connected);
+        QCOMPARE(tab->list()->rowFor("web")->statusDot()->status(), S::Connected);
+        QCOMPARE(tab->countsText(), QStringLiteral("1 active · 4 total"));
+
+        // Remove does nothing without a selection; a click selects, remove deletes, the selection stays.
+        click(tab->removeButton());
+        QCOMPARE(tab->filtered().size(), 4);
+        QTest::mouseClick(tab->list()->rowFor("rep"), Qt::LeftButton, {}, QPoint(60, 10));
+        QCOMPARE(tab->selection(), std::optional<QString>("rep"));
+        QVERIFY(tab->list()->rowFor("rep")->isSelected());
+        click(tab->removeButton());
+        QCOMPARE(tab->filtered(), (QStringList{"prod", "web", "cache"}));
+        QVERIFY(!p.state().tunnel("rep"));
+        QCOMPARE(tab->selection(), std::optional<QString>("rep"));
+
+        QTest::mouseDClick(tab->list()->rowFor("prod"), Qt::LeftButton, {}, QPoint(60, 10));
+        click(tab->list()->rowFor("cache")->editButton());
+        click(tab->addButton());
+        QCOMPARE(p.calls, (QStringList{"edit prod", "edit cache", "newTunnel"}));
+    }
+
+    void tunnelsTabBuildsOnlyTheRowsInView()
+    {
+        QList<Tunnel> many;
+        for (int i = 0; i < 500; ++i)
+            many.append(named(QStringLiteral("t%1").arg(i), QStringLiteral("Tunnel %1").arg(i), "host"));
+        Prefs p(many);
+        auto tab = qobject_cast<TunnelsTab *>(p.view()->content());
+        QVERIFY2(tab->list()->builtRowCount() < 20, qPrintable(QString::number(tab->list()->builtRowCount())));
+        tab->list()->verticalScrollBar()->setValue(tab->list()->verticalScrollBar()->maximum());
+        QVERIFY(tab->list()->rowFor("t499"));
+        QVERIFY(!tab->list()->rowFor("t0"));
+        QVERIFY(tab->list()->builtRowCount() < 20);
+        Prefs empty({});
+        QCOMPARE(qobject_cast<TunnelsTab *>(empty.view()->content())->countsText(),
+                 QStringLiteral("0 active · 0 total"));
+    }
+
+    void importTabScansTicksAndImports()
+    {
+        Prefs p({named("ssh-db-l-5432", "db", "db")});
+        p.home.write(".ssh/config", "Host db\n  User deploy\n  LocalForward 5432 localhost:5432\n"
+                                    "  DynamicForward 1080\nHost web\n  User ops\n  RemoteForward 8080 localhost:80\n");
+        auto tab = p.open<ImportTab>(QStringLiteral("import"));
+        QVERIFY(tab->scanned());
+        QVERIFY(!tab->showsDevelopmentCard());
+        QCOMPARE(tab->sourcePath(), p.home.path() + QStringLiteral("/.ssh/config"));
+        QCOMPARE(tab->summaryText(), QStringLiteral("3 TUNNELS FOUND · 3 SELECTED"));
+        QCOMPARE(tab->selectAllButton()->text(), QStringLiteral("Deselect all"));
+        QCOMPARE(tab->importButton()->text(), QStringLiteral("Import 3 Tunnels"));
+        QCOMPARE(ImportTab::detailText(tab->found().at(1)), QStringLiteral("deploy@db · 127.0.0.1:1080 → SOCKS"));
+
+        // Clicking a row unticks it; the import adds the ticked ones the state does not have yet.
+        QTest::mouseClick(tab->proposalRows().at(1), Qt::LeftButton, {}, QPoint(200, 10));
+        QCOMPARE(tab->summaryText(), QStringLiteral("3 TUNNELS FOUND · 2 SELECTED"));
+        QCOMPARE(tab->selectAllButton()->text(), QStringLiteral("Select all"));
+        click(tab->importButton());
+        QCOMPARE(tab->importedCount(), std::optional<int>(1));
+        QVERIFY(tab->importedLabel()->isVisible());
+        QCOMPARE(tab->importedLabel()->text(), QStringLiteral("Imported 1"));
+        QVERIFY(p.state().tunnel("ssh-web-r-8080"));
+        QVERIFY(!p.state().tunnel("ssh-db-socks-1080"));
+        tab->toggle("ssh-web-r-8080");
+        QVERIFY(!tab->importedLabel()->isVisible());
+        QCOMPARE(tab->importButton()->text(), QStringLiteral("Import 1 Tunnel"));
+
+        // Nothing ticked: the button is dimmed and does nothing.
+        click(tab->selectAllButton());
+        click(tab->selectAllButton());
+        QCOMPARE(tab->summaryText(), QStringLiteral("3 TUNNELS FOUND · 0 SELECTED"));
+        QVERIFY(!tab->importButton()->isEnabled());
+        const qsizetype count = p.state().tunnels().size();
+        click(tab->importButton());
+        QCOMPARE(p.state().tunnels().size(), count);
+
+        // Back on the tab: a fresh scan, everything ticked again.
+        p.open<AboutTab>(QStringLiteral("about"));
+        tab = p.open<ImportTab>(QStringLiteral("import"));
+        QCOMPARE(tab->summaryText(), QStringLiteral("3 TUNNELS FOUND · 3 SELECTED"));
+
+        // A cancelled panel changes nothing; an unreadable file shows the no-forwards text.
+        click(qobject_cast<FWButton *>(tab->findChildren<FWButton *>().value(0)));
+        QCOMPARE(p.calls, QStringList{"choose in " + p.home.path() + "/.ssh"});
+        QCOMPARE(tab->found().size(), 3);
+        p.chosenFile = p.home.write("bad", QByteArray("Host x\n  LocalForward 1 a:1\n") + QByteArray("\xff\xfe", 2));
+        tab->choose();
+        QCOMPARE(tab->sourceLabel()->text(), p.chosenFile);
+        QVERIFY(tab->found().isEmpty());
+        QVERIFY(tab->emptyText().startsWith(QStringLiteral("No port-forwards found in this ssh config")));
+
+        Prefs dev({}, true);
+        auto devTab = dev.open<ImportTab>(QStringLiteral("import"));
+        QVERIFY(devTab->showsDevelopmentCard());
+        QVERIFY(devTab->emptyText().startsWith(QStringLiteral("No port-forwards")));
+        click(devTab->productionButton());
+        QCOMPARE(devTab->prodImported(), std::optional<int>(0));
+        QVERIFY(!devTab->productionButton()->isVisible());
+    }
+
+    void securityDefaultsFlowIntoNewFormsOnly()
+    {
+        Tunnel strict = makeTunnel("old");
+        Prefs p({strict});
+        auto tab = p.open<SecurityTab>(QStringLiteral("security"));
+        QVERIFY(tab->strictRow()->checked());
+        click(tab->strictRow()->toggle());
+        QVERIFY(!tab->strictRow()->checked());
+
+        p.chosenFile = p.home.path() + QStringLiteral("/.ssh/id_ed25519");
+        click(tab->chooseButton());
+        QCOMPARE(tab->identityField()->text(), QStringLiteral("~/.ssh/id_ed25519"));
+        p.chosenFile.clear();
+        click(tab->chooseButton());
+        QCOMPARE(tab->identityField()->text(), QStringLiteral("~/.ssh/id_ed25519"));
+
+        // Read as the editor does for a new tunnel: from the defaults file.
+        TunnelForm fresh = TunnelForm::fresh(UserDefaults(UserDefaults::defaultPath(false)));
+        QCOMPARE(fresh.strictHostKey, false);
+        QCOMPARE(fresh.identity, QStringLiteral("~/.ssh/id_ed25519"));
+        QVERIFY(p.state().tunnel("old")->strictHostKey);
+
+        tab->identityField()->clear();
+        UserDefaults stored(UserDefaults::defaultPath(false));
+        QCOMPARE(stored.string(UserDefaults::defaultIdentityKey), std::optional<QString>(QString()));
+        QCOMPARE(TunnelForm::fresh(stored).identity, QString());
+
+        // Only a leading home folder becomes "~".
+        QCOMPARE(SecurityTab::withTilde("/home/me/.ssh/k", "/home/me"), QStringLiteral("~/.ssh/k"));
+        QCOMPARE(SecurityTab::withTilde("/home/me2/k", "/home/me"), QStringLiteral("/home/me2/k"));
+        QCOMPARE(SecurityTab::withTilde("/keys/home/me/k", "/home/me"), QStringLiteral("/keys/home/me/k"));
+    }
+
+    void generalSwitchesChangeTheRealSettings()
+    {
+        Prefs p({});
+        auto tab = p.open<GeneralTab>(QStringLiteral("general"));
+        QCOMPARE((QList<bool>{tab->loginSwitch()->isOn(), tab->notifyConnectSwitch()->isOn(),
+                              tab->notifyDisconnectSwitch()->isOn(), tab->sleepDisconnectSwitch()->isOn(),
+                              tab->wakeReconnectSwitch()->isOn()}),
+                 (QList<bool>{false, true, false, true, true}));
+
+        click(tab->loginSwitch());
+        QVERIFY(QFileInfo::exists(p.home.configHome() + "/autostart/flumewire.desktop"));
+        QVERIFY(tab->loginSwitch()->isOn());
+        click(tab->notifyDisconnectSwitch());
+        click(tab->wakeReconnectSwitch());
+        QVERIFY(p.settings.notifyOnDisconnect());
+        QVERIFY(!p.settings.reconnectOnWake());
+
+        // The rebuilt tab reads what is stored and what is on disk.
+        tab = p.open<GeneralTab>(QStringLiteral("general"));
+        QVERIFY(tab->loginSwitch()->isOn());
+        QVERIFY(tab->notifyDisconnectSwitch()->isOn());
+        QVERIFY(!tab->wakeReconnectSwitch()->isOn());
+        click(tab->loginSwitch());
+        QVERIFY(!QFileInfo::exists(p.home.configHome() + "/autostart/flumewire.desktop"));
+        QVERIFY(!tab->loginSwitch()->isOn());
+
+        // An autostart folder that cannot be made: the switch stays off and says why.
+        QVERIFY(QDir(p.home.configHome() + "/autostart").removeRecursively());
+        p.home.write("config/autostart", "not a folder");
+        click(tab->loginSwitch());
+        QVERIFY(!tab->loginSwitch()->isOn());
+        QVERIFY(tab->loginError().startsWith(QStringLiteral("Could not change the autostart entry: ")));
+    }
+
+    void aboutShowsTheBuildAndOnlyLinksThatExist()
+    {
+        Prefs dev({}, true);
+        auto about = dev.open<AboutTab>(QStringLiteral("about"));
+        QCOMPARE(about->nameLabel()->text(), QStringLiteral("Flumewire (Dev)"));
+        QCOMPARE(about->versionLabel()->accessibleName(), QStringLiteral("App version: Version 1.2 (7)"));
+        QVERIFY(!about->updateButton());
+        QVERIFY(!about->linkButtons().isEmpty());
+        for (FWButton *link : about->linkButtons()) {
+            dev.calls.clear();
+            click(link);
+            QCOMPARE(dev.calls.size(), 1);
+            QVERIFY2(QFileInfo(dev.calls.first().mid(5)).isFile(), qPrintable(dev.calls.first()));
+        }
+
+        int checks = 0;
+        Prefs release({}, false, [&checks] { ++checks; });
+        about = release.open<AboutTab>(QStringLiteral("about"));
+        QCOMPARE(about->nameLabel()->text(), QStringLiteral("Flumewire"));
+        QVERIFY(about->updateButton());
+        click(about->updateButton());
+        QCOMPARE(checks, 1);
+    }
+};
+
+QTEST_MAIN(TestPreferences)
+#include "tst_Preferences.moc"
