@@ -42,8 +42,8 @@ int main(int argc, char **argv)
     o.tunnels = tunnels;
     o.groups = QList<TunnelGroup>();
     o.ssh = &runner;
-    o.persist = [](const QList<Tunnel> &) {};
-    o.groupsPersist = [](const QList<TunnelGroup> &) {};
+    o.persist = [](const QList<Tunnel> &) { return WriteResult{}; };
+    o.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult{}; };
     o.clock = &clock;
     o.autostart = false;
     o.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};

@@ -50,12 +50,11 @@ bool GeneralSettings::store(const char *key, const QJsonValue &value)
 {
     if (m_defaults.value(QLatin1String(key)) == value)
         return true;
-    const bool written = m_defaults.setValue(QLatin1String(key), value);
+    const WriteResult written = m_defaults.setValue(QLatin1String(key), value);
     if (!written)
-        Log::app(Log::Level::Error,
-                 QStringLiteral("could not store %1 in %2").arg(QLatin1String(key), m_defaults.path()));
+        Log::app(Log::Level::Error, QStringLiteral("could not store %1: %2").arg(QLatin1String(key), written.error));
     emit changed();
-    return written;
+    return written.ok();
 }
 
 bool GeneralSettings::setNotifyOnConnect(bool on)

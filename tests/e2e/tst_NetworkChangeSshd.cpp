@@ -84,8 +84,8 @@ private slots:
         options.tunnels = QList<Tunnel>{tunnel};
         options.groups = QList<TunnelGroup>();
         options.ssh = &ssh;
-        options.persist = [](const QList<Tunnel> &) {};
-        options.groupsPersist = [](const QList<TunnelGroup> &) {};
+        options.persist = [](const QList<Tunnel> &) { return WriteResult{}; };
+        options.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult{}; };
         options.autostart = false;
         auto state = std::make_unique<AppState>(std::move(options));
         GeneralSettings settings(UserDefaults::defaultPath(false));

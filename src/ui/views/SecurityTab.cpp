@@ -1,5 +1,6 @@
 #include "ui/views/SecurityTab.h"
 
+#include "log/Log.h"
 #include "model/GeneralSettings.h"
 #include "ui/controls/FWButton.h"
 #include "ui/controls/FWLabel.h"
@@ -15,6 +16,14 @@
 #include <QDir>
 
 namespace {
+
+// A default that cannot be written is logged: the field keeps what was typed for this run.
+void storeDefault(UserDefaults &defaults, const char *key, const QJsonValue &value)
+{
+    const WriteResult written = defaults.setValue(QLatin1String(key), value);
+    if (!written)
+        Log::app(Log::Level::Error, QStringLiteral("could not store %1: %2").arg(QLatin1String(key), written.error));
+}
 
 #ifdef Q_OS_MACOS
 const char *proxyText =
@@ -70,7 +79,7 @@ SecurityTab::SecurityTab(PreferencesServices services, QWidget *parent)
                        "Override per tunnel in the editor’s Advanced section."),
         strict);
     connect(m_strict, &OptRow::toggled, this, [this, &defaults](bool on) {
-        defaults.setValue(QLatin1String(UserDefaults::defaultStrictHostKeyKey), on);
+        storeDefault(defaults, UserDefaults::defaultStrictHostKeyKey, on);
         m_strict->setChecked(on);
     });
     auto hostKey = plain();
@@ -97,9 +106,8 @@ SecurityTab::SecurityTab(PreferencesServices services, QWidget *parent)
     m_identity = new FWTextField(QStringLiteral("from ssh-agent / config"));
     m_identity->setText(defaults.string(QLatin1String(UserDefaults::defaultIdentityKey)).value_or(QString()));
     m_identity->setAccessibleName(QStringLiteral("Default identity"));
-    connect(m_identity, &QLineEdit::textChanged, this, [&defaults](const QString &text) {
-        defaults.setValue(QLatin1String(UserDefaults::defaultIdentityKey), text);
-    });
+    connect(m_identity, &QLineEdit::textChanged, this,
+            [&defaults](const QString &text) { storeDefault(defaults, UserDefaults::defaultIdentityKey, text); });
     m_choose = new FWButton(QStringLiteral("Choose…"));
     m_choose->setIconName(QStringLiteral("folder"));
     connect(m_choose, &QAbstractButton::clicked, this, &SecurityTab::chooseDefaultIdentity);
