@@ -50,9 +50,10 @@ AppState::AppState(AppStateOptions options, QObject *parent)
         };
     }
     if (!m_resolveServer) {
-        m_resolveServer = [program = options.sshProgram](const Tunnel &record,
-                                                         std::function<void(std::optional<ServerAddress>)> done) {
-            ServerResolver::resolve(program, record, std::move(done));
+        // Lookups belong to the state: one still running at quit is ended with it, its ssh -G included.
+        m_resolveServer = [this, program = options.sshProgram](const Tunnel &record,
+                                                               std::function<void(std::optional<ServerAddress>)> done) {
+            ServerResolver::resolve(program, record, std::move(done), 5000, this);
         };
     }
 

@@ -37,6 +37,16 @@ public:
         });
     }
 
+    // Destroyed with its owner before it completed: the ssh still running is killed without reporting anything.
+    ~Lookup() override
+    {
+        m_process.disconnect(this);
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(1000);
+        }
+    }
+
     void begin(const QStringList &arguments)
     {
         m_timeout.start();
@@ -162,9 +172,11 @@ QStringList ServerResolver::hopArguments(const QStringList &tunnelArguments, con
     return args;
 }
 
-void ServerResolver::resolve(const QString &sshProgram, const Tunnel &record, Completion done, int timeoutMs)
+void ServerResolver::resolve(const QString &sshProgram, const Tunnel &record, Completion done, int timeoutMs,
+                             QObject *owner)
 {
     auto *lookup = new Lookup(sshProgram, record.sshArguments(), timeoutMs, std::move(done));
+    lookup->setParent(owner);
     // Start from the event loop, so that even a program that cannot start completes after resolve() has returned.
     QMetaObject::invokeMethod(
         lookup, [lookup] { lookup->begin(); }, Qt::QueuedConnection);

@@ -416,7 +416,7 @@ private slots:
         QCOMPARE(e->form().type, TunnelType::Local);
 
         QStringList order;
-        for (int i = 0; i < 13; ++i) {
+        for (int i = 0; i < 14; ++i) {
             QWidget *focused = QApplication::focusWidget();
             // What a screen reader announces.
             order << QAccessible::queryAccessibleInterface(focused)->text(QAccessible::Name);
@@ -424,7 +424,7 @@ private slots:
         }
         QCOMPARE(order, (QStringList{"Tunnel type", "Name", "Group", "SSH server host", "Service port",
                                      "Local bind host", "Local port", "Advanced", "Copy command", "Test connection",
-                                     "Cancel", "Tunnel type", "Name"}));
+                                     "Cancel", "Close", "Tunnel type", "Name"}));
         // The ring shows for keyboard focus only; a click takes it away.
         QVERIFY(showsFocusRing(e->groupPicker()));
         QTest::mouseClick(e->groupPicker(), Qt::LeftButton);

@@ -1,6 +1,6 @@
 #include "ui/views/AboutTab.h"
 
-#include "ui/brand/AppIcon.h"
+#include "ui/brand/AppIconView.h"
 #include "ui/brand/FlumeMark.h"
 #include "ui/controls/FWButton.h"
 #include "ui/controls/FWLabel.h"
@@ -24,27 +24,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), FWTheme::of(this).hairline(0.1)); }
-};
-
-// The application icon in the variant of the theme in force.
-class ThemedAppIcon : public QWidget {
-public:
-    ThemedAppIcon(qreal size, bool dev) : m_dev(dev)
-    {
-        setFixedSize(int(size), int(size));
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        AppIcon::paint(painter, QRectF(rect()), FWTheme::of(this).dark, m_dev);
-    }
-
-private:
-    bool m_dev = false;
 };
 
 // The signature: the brand mark in outline over a short caption.
@@ -105,7 +84,7 @@ AboutTab::AboutTab(PreferencesServices services, QWidget *parent) : QWidget(pare
     column->setContentsMargins(0, 12, 0, 0);
     column->setSpacing(0);
 
-    column->addWidget(new ThemedAppIcon(88, m_services.dev), 0, Qt::AlignHCenter);
+    column->addWidget(new AppIconView(88, 0, m_services.dev), 0, Qt::AlignHCenter);
     column->addSpacing(16);
     m_name = new FWLabel(m_services.displayName, FWTheme::font(22, QFont::Bold), FWTheme::Role::Text);
     column->addWidget(m_name, 0, Qt::AlignHCenter);

@@ -1,7 +1,7 @@
 #include "ui/views/EditorSheet.h"
 
 #include "engine/AppState.h"
-#include "ui/brand/AppIcon.h"
+#include "ui/brand/AppIconView.h"
 #include "ui/controls/Disclosure.h"
 #include "ui/controls/FWButton.h"
 #include "ui/controls/FWLabel.h"
@@ -30,30 +30,6 @@
 #include <algorithm>
 
 namespace {
-
-// The application icon beside the title, in the current variant, with rounded corners.
-class TitleIcon : public QWidget {
-public:
-    TitleIcon(bool dev, QWidget *parent) : QWidget(parent), m_dev(dev)
-    {
-        setFixedSize(30, 30);
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(rect()), 7, 7);
-        painter.setClipPath(clip);
-        AppIcon::paint(painter, QRectF(rect()), FWTheme::of(this).dark, m_dev);
-    }
-
-private:
-    bool m_dev = false;
-};
 
 // The system-proxy option on its brass panel.
 class BrassPanel : public QWidget {
@@ -268,7 +244,7 @@ QWidget *EditorSheet::buildHeader()
     m_close->setToolTip(QStringLiteral("Close"));
     connect(m_close, &QAbstractButton::clicked, this, &EditorSheet::close);
     row->addWidget(m_close, 0, Qt::AlignVCenter);
-    row->addWidget(new TitleIcon(m_state.isDevelopmentBuild(), header), 0, Qt::AlignVCenter);
+    row->addWidget(new AppIconView(30, 7, m_state.isDevelopmentBuild(), header), 0, Qt::AlignVCenter);
     auto titles = new QVBoxLayout;
     titles->setSpacing(1);
     titles->addWidget(new FWLabel(title(), FWTheme::font(15, QFont::Bold), FWTheme::Role::Text, header));

@@ -1,7 +1,7 @@
 #include "ui/views/PopoverView.h"
 
 #include "engine/AppState.h"
-#include "ui/brand/AppIcon.h"
+#include "ui/brand/AppIconView.h"
 #include "ui/controls/FWLabel.h"
 #include "ui/controls/WarpToggle.h"
 #include "ui/views/EmptyState.h"
@@ -22,30 +22,6 @@
 #include <algorithm>
 
 namespace {
-
-// The application icon in the header, in the current variant, clipped to radius 6.
-class HeaderIcon : public QWidget {
-public:
-    HeaderIcon(bool dev, QWidget *parent) : QWidget(parent), m_dev(dev)
-    {
-        setFixedSize(22, 22);
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(rect()), 6, 6);
-        painter.setClipPath(clip);
-        AppIcon::paint(painter, QRectF(rect()), FWTheme::of(this).dark, m_dev);
-    }
-
-private:
-    bool m_dev = false;
-};
 
 // The footer's strip of surface colour at 0.3.
 class Footer : public QWidget {
@@ -82,7 +58,7 @@ PopoverView::PopoverView(AppState &state, ViewActions actions, const QString &di
     auto header = new QHBoxLayout;
     header->setContentsMargins(12, 11, 12, 10);
     header->setSpacing(9);
-    header->addWidget(new HeaderIcon(state.isDevelopmentBuild(), this), 0, Qt::AlignVCenter);
+    header->addWidget(new AppIconView(22, 6, state.isDevelopmentBuild(), this), 0, Qt::AlignVCenter);
     const QString name = displayName.isEmpty() ? (state.isDevelopmentBuild() ? QStringLiteral("Flumewire (Dev)")
                                                                              : QStringLiteral("Flumewire"))
                                                : displayName;
