@@ -30,7 +30,7 @@ AppDelegate::AppDelegate(Parts parts, QObject *parent)
             tunnel, [done](bool ok, const QString &message) { done(ok, message); }, program);
     };
     if (QCoreApplication::instance())
-        connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+        connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::shutDown);
 }
 
 AppDelegate::~AppDelegate()
@@ -39,12 +39,12 @@ AppDelegate::~AppDelegate()
     m_state.reset();
 }
 
-void AppDelegate::applicationDidFinishLaunching()
+void AppDelegate::launch()
 {
     m_coordinator->install();
 }
 
-void AppDelegate::applicationWillTerminate()
+void AppDelegate::shutDown()
 {
     if (m_terminated)
         return;

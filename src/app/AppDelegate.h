@@ -34,9 +34,9 @@ public:
     AppState &state() { return *m_state; }
 
     // The desktop has finished launching: show the tray item.
-    void applicationDidFinishLaunching();
+    void launch();
     // The application is about to end.
-    void applicationWillTerminate();
+    void shutDown();
 
 private:
     std::unique_ptr<SSHRunning> m_runner;

@@ -51,7 +51,7 @@ Coordinator::Coordinator(AppState &state, Clock &clock, bool dev, const QString 
         m_views.log = [this](const QString &id) { return new LogView(m_state, viewActions(), id); };
     m_popover = new PopoverWindow(wrap(m_views.popover()));
     connect(SystemColorScheme::instance(), &SystemColorScheme::changed, this, [this] {
-        if (m_statusItem)
+        if (m_trayIcon)
             setImage(m_shownFill);
     });
 }
@@ -108,7 +108,7 @@ Coordinator::~Coordinator()
         delete window->data();
     delete m_fallback.data();
     delete m_popover;
-    delete m_statusItem;
+    delete m_trayIcon;
     delete m_trayMenu;
 }
 
@@ -121,8 +121,8 @@ FWRoot *Coordinator::wrap(QWidget *view)
 
 void Coordinator::install()
 {
-    m_statusItem = new QSystemTrayIcon(this);
-    connect(m_statusItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    m_trayIcon = new QSystemTrayIcon(this);
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             togglePopover();
     });
@@ -134,14 +134,14 @@ void Coordinator::install()
     // The menu lives outside every themed window: it takes the theme in force each time it opens.
     connect(m_trayMenu, &QMenu::aboutToShow, this,
             [this] { m_trayMenu->setPalette(FWRoot::paletteFor(FWTheme(FWRoot::isDark(m_state.appearance())))); });
-    m_statusItem->setContextMenu(m_trayMenu);
-    auto refresh = [this] { refreshStatusItem(); };
+    m_trayIcon->setContextMenu(m_trayMenu);
+    auto refresh = [this] { refreshTrayIcon(); };
     connect(&m_state, &AppState::tunnelsChanged, this, refresh, Qt::QueuedConnection);
     connect(&m_state, &AppState::tunnelChanged, this, refresh, Qt::QueuedConnection);
     connect(&m_state, &AppState::glyphVariantChanged, this, refresh, Qt::QueuedConnection);
-    refreshStatusItem();
+    refreshTrayIcon();
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_statusItem->show();
+        m_trayIcon->show();
     } else {
         // A desktop without a tray area still needs a way in: the popover's content as an ordinary window.
         Log::app(Log::Level::Default,
@@ -168,13 +168,13 @@ QString Coordinator::statusToolTip() const
     return count ? QStringLiteral("%1 — %2 connected").arg(m_displayName).arg(count) : m_displayName;
 }
 
-void Coordinator::refreshStatusItem()
+void Coordinator::refreshTrayIcon()
 {
-    if (!m_statusItem)
+    if (!m_trayIcon)
         return;
     const GlyphVariant variant = m_state.glyphVariant();
     m_title = variant == GlyphVariant::Several ? QStringLiteral(" %1").arg(m_state.activeCount()) : QString();
-    m_statusItem->setToolTip(statusToolTip());
+    m_trayIcon->setToolTip(statusToolTip());
     m_trayMenu->setConnectedCount(m_state.activeCount());
     if (variant == GlyphVariant::Connecting) {
         startConnectingAnimation();
@@ -204,7 +204,7 @@ void Coordinator::startConnectingAnimation()
 
 void Coordinator::renderConnectingFrame()
 {
-    if (!m_statusItem)
+    if (!m_trayIcon)
         return;
     setImage(m_connectingFills.at(m_connectingFrame));
 }
@@ -227,21 +227,21 @@ void Coordinator::setImage(FlumeMark::Fill fill)
     m_shownFill = fill;
     QIcon icon(QPixmap::fromImage(picture.image));
     icon.setIsMask(picture.isTemplate);
-    m_statusItem->setIcon(icon);
+    m_trayIcon->setIcon(icon);
     if (m_fallback)
         m_fallback->setWindowIcon(icon);
 }
 
 void Coordinator::togglePopover()
 {
-    if (!m_statusItem)
+    if (!m_trayIcon)
         return;
     if (m_popover->isVisible()) {
         m_popover->close();
         return;
     }
     m_popover->adjustSize();
-    m_popover->showAt(m_statusItem->geometry());
+    m_popover->showAt(m_trayIcon->geometry());
 }
 
 void Coordinator::openPopover()
@@ -252,10 +252,10 @@ void Coordinator::openPopover()
         m_fallback->activateWindow();
         return;
     }
-    if (!m_statusItem || m_popover->isVisible())
+    if (!m_trayIcon || m_popover->isVisible())
         return;
     m_popover->adjustSize();
-    m_popover->showAt(m_statusItem->geometry());
+    m_popover->showAt(m_trayIcon->geometry());
 }
 
 void Coordinator::closePopover()

@@ -57,8 +57,8 @@ public:
     EditorSheet::ConnectionTest connectionTest;
 
     // Observable for tests and for the fallback window.
-    bool hasStatusItem() const { return m_statusItem != nullptr; }
-    QSystemTrayIcon *statusItem() const { return m_statusItem; }
+    bool hasTrayIcon() const { return m_trayIcon != nullptr; }
+    QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
     QString statusTitle() const { return m_title; }
     QString statusToolTip() const;
     const QImage &statusImage() const { return m_image; }
@@ -83,7 +83,7 @@ public:
     static constexpr qint64 connectingIntervalMs = 300;
 
 private:
-    void refreshStatusItem();
+    void refreshTrayIcon();
     void startConnectingAnimation();
     void renderConnectingFrame();
     void setImage(FlumeMark::Fill fill);
@@ -108,7 +108,7 @@ private:
     CoordinatorViews m_views;
     GeneralSettings *m_settings = nullptr;
     std::unique_ptr<LoginItem> m_loginItem;
-    QSystemTrayIcon *m_statusItem = nullptr;
+    QSystemTrayIcon *m_trayIcon = nullptr;
     TrayMenu *m_trayMenu = nullptr;
     PopoverWindow *m_popover = nullptr;
     QPointer<QWidget> m_fallback;

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-// The status item's picture of the glyph: rendered at two pixels per point in a square of side size + 4; in `ink`
+// The tray icon's picture of the glyph: rendered at two pixels per point in a square of side size + 4; in `ink`
 // (black unless told otherwise) and marked as a template (a desktop that tints templates recolours it) on production
 // builds, red and shown as drawn on development builds.
 struct MenuBarImage {

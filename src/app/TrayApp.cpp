@@ -68,7 +68,7 @@ int runTrayApp(int argc, char **argv, const QString &sshProgram)
     parts.displayName = identity.appDisplayName();
     parts.configure = [sshProgram](AppStateOptions &options) { options.sshProgram = sshProgram; };
     AppDelegate delegate(std::move(parts));
-    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    QTimer::singleShot(0, &delegate, &AppDelegate::launch);
     // start/stop/status from a terminal, a shortcut or a status bar reach the tunnels over the session D-Bus.
     BusService bus(delegate.state(), identity.isDevBuild());
     bus.publish();

@@ -22,7 +22,7 @@
 class SSHRunning;
 class SystemProxying;
 
-// Icon state for the status item: connecting wins over any number of connected tunnels.
+// Icon state for the tray icon: connecting wins over any number of connected tunnels.
 enum class GlyphVariant { Connecting, None, One, Several };
 
 // How much of a group is on (connected or connecting).

@@ -108,12 +108,12 @@ QString folder(bool dev)
     return QDir(base).filePath(dev ? QStringLiteral("Flumewire-Dev") : QStringLiteral("Flumewire"));
 }
 
-QString url(bool dev)
+QString tunnelsPath(bool dev)
 {
     return QDir(folder(dev)).filePath(QStringLiteral("tunnels.json"));
 }
 
-QString groupsUrl(bool dev)
+QString groupsPath(bool dev)
 {
     return QDir(folder(dev)).filePath(QStringLiteral("groups.json"));
 }
@@ -177,12 +177,12 @@ std::optional<QList<TunnelGroup>> decodeGroups(const QByteArray &data)
 
 WriteResult save(const QList<Tunnel> &tunnels, bool dev)
 {
-    return writeKeeping(url(dev), encodeTunnels(tunnels));
+    return writeKeeping(tunnelsPath(dev), encodeTunnels(tunnels));
 }
 
 WriteResult saveGroups(const QList<TunnelGroup> &groups, bool dev)
 {
-    const QString path = groupsUrl(dev);
+    const QString path = groupsPath(dev);
     if (groups.isEmpty() && isMarkedForKeeping(path)) {
         // Writing the empty list would only hide the damaged file; the tunnels still name its groups.
         Log::state(Log::Level::Info, QStringLiteral("left %1 as it is: it did not load and there are no groups to "
@@ -205,7 +205,7 @@ ReadResult<QList<TunnelGroup>> readGroupsFile(const QString &path)
 
 std::optional<QList<Tunnel>> readTunnels(bool dev)
 {
-    ReadResult<QList<Tunnel>> read = readTunnelsFile(url(dev));
+    ReadResult<QList<Tunnel>> read = readTunnelsFile(tunnelsPath(dev));
     if (read.state != FileState::Loaded)
         return std::nullopt;
     return std::move(read.value);
@@ -255,7 +255,7 @@ LoadResult load(const std::optional<QList<Tunnel>> &tunnels, const std::optional
     if (tunnels) {
         result.tunnels = *tunnels;
     } else {
-        const QString path = url(dev);
+        const QString path = tunnelsPath(dev);
         ReadResult<QList<Tunnel>> read = readTunnelsFile(path);
         result.tunnelsFile = read.state;
         result.tunnelsProblem = read.problem;
@@ -285,7 +285,7 @@ LoadResult load(const std::optional<QList<Tunnel>> &tunnels, const std::optional
     if (groups) {
         result.groups = *groups;
     } else if (!tunnels) {
-        const QString path = groupsUrl(dev);
+        const QString path = groupsPath(dev);
         ReadResult<QList<TunnelGroup>> read = readGroupsFile(path);
         result.groupsFile = read.state;
         markForKeeping(path, read.state);

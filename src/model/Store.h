@@ -17,9 +17,9 @@ namespace Store {
 // it; the first write does.
 QString folder(bool dev);
 // The tunnels file, "tunnels.json" in folder(dev).
-QString url(bool dev);
+QString tunnelsPath(bool dev);
 // The groups file beside it.
-QString groupsUrl(bool dev);
+QString groupsPath(bool dev);
 
 QByteArray encodeTunnels(const QList<Tunnel> &tunnels);
 // The whole file, or none when it is not a JSON array of valid tunnel records.

@@ -62,7 +62,7 @@ private slots:
         QVERIFY(Store::save(workedExamples(), true));
         QVERIFY(Store::saveGroups({{"g1", "Group", 0}}, true));
         const QByteArray file = [] {
-            QFile f(Store::url(true));
+            QFile f(Store::tunnelsPath(true));
             f.open(QIODevice::ReadOnly);
             return f.readAll();
         }();
@@ -92,7 +92,7 @@ private slots:
                                        "jumphost -4  -A -p 2222 -N gateway\n"));
 
         // Nothing above changed the file.
-        QFile f(Store::url(true));
+        QFile f(Store::tunnelsPath(true));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), file);
     }
@@ -133,7 +133,7 @@ private slots:
         const QString config = home.write("ssh_config", "Host db\nLocalForward 5432 localhost:5432\n");
         r = runFlumewire({"import", config}, home);
         QCOMPARE(r.out, QStringLiteral("imported 1 of 1 tunnels\n"));
-        QCOMPARE(tunnelIds(*Store::decodeTunnels(readAll(Store::url(true)))), QStringList({"ssh-db-l-5432"}));
+        QCOMPARE(tunnelIds(*Store::decodeTunnels(readAll(Store::tunnelsPath(true)))), QStringList({"ssh-db-l-5432"}));
 
         // A file that does not decode is an error for every command, and is left as it is.
         home.write("data/Flumewire-Dev/tunnels.json", "[{\"id\":");
@@ -146,7 +146,7 @@ private slots:
             QVERIFY2(r.err.startsWith("flumewire: cannot read the tunnels file: "), qPrintable(r.err));
             QVERIFY(r.out.isEmpty());
         }
-        QCOMPARE(readAll(Store::url(true)), QByteArray("[{\"id\":"));
+        QCOMPARE(readAll(Store::tunnelsPath(true)), QByteArray("[{\"id\":"));
 
         // An empty or garbled lock file left by a crash does not block every later run.
         home.write("data/Flumewire-Dev/tunnels.json", "[]");

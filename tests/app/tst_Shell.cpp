@@ -61,7 +61,7 @@ struct Shell {
             options.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};
         };
         delegate = std::make_unique<AppDelegate>(std::move(parts));
-        delegate->applicationDidFinishLaunching();
+        delegate->launch();
     }
 
     Coordinator &coordinator() { return delegate->coordinator(); }
@@ -94,7 +94,7 @@ private slots:
         LogCapture log;
         Shell shell;
         Coordinator &c = shell.coordinator();
-        QVERIFY(c.hasStatusItem());
+        QVERIFY(c.hasTrayIcon());
         QVERIFY(log.contains(QStringLiteral("status item installed (dev=false)")));
         QCOMPARE(c.statusToolTip(), QStringLiteral("Flumewire"));
         QCOMPARE(c.shownFill(), F::Outline);
@@ -320,7 +320,7 @@ private slots:
         using Slot = Coordinator::Slot;
         Shell shell;
         Coordinator &c = shell.coordinator();
-        QCOMPARE(c.statusItem()->contextMenu(), c.trayMenu());
+        QCOMPARE(c.trayIcon()->contextMenu(), c.trayMenu());
         QStringList texts;
         for (QAction *action : c.trayMenu()->actions())
             texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
@@ -359,7 +359,7 @@ private slots:
         int terminations = 0;
         shell.coordinator().terminate = [&] {
             ++terminations;
-            shell.delegate->applicationWillTerminate();
+            shell.delegate->shutDown();
         };
         // Nothing else would be left to reach the running tunnels: closing the window ends the application,
         // children stopped first, the proxy put back after.
@@ -378,7 +378,7 @@ private slots:
         int terminations = 0;
         shell.coordinator().terminate = [&] {
             ++terminations;
-            shell.delegate->applicationWillTerminate();
+            shell.delegate->shutDown();
         };
         shell.coordinator().quit();
         QVERIFY(log.contains(QStringLiteral("quit requested")));
@@ -386,7 +386,7 @@ private slots:
         QCOMPARE(shell.runner->calls, (QStringList{"start a", "start b", "stopAll"}));
         QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
         // The notification may come twice (quit, then the application's own aboutToQuit): the work runs once.
-        shell.delegate->applicationWillTerminate();
+        shell.delegate->shutDown();
         QCOMPARE(shell.runner->calls.size(), 3);
         QCOMPARE(shell.proxy->calls.size(), 1);
     }

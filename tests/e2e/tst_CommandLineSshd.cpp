@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(proposed->at(0).id, QStringLiteral("ssh-db-l-5432"));
         QCOMPARE(proposed->at(1).id, QStringLiteral("ssh-db-socks-1080"));
         QCOMPARE(proposed->at(0).user, QStringLiteral("deploy"));
-        QVERIFY(!QFile::exists(Store::url(true))); // a dry run writes nothing
+        QVERIFY(!QFile::exists(Store::tunnelsPath(true))); // a dry run writes nothing
 
         p.start(QStringLiteral(FLUMEWIRE_BINARY), {"import", config});
         QVERIFY(p.waitForFinished(20000));

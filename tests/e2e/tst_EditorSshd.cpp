@@ -53,8 +53,8 @@ private slots:
             options.autostart = false;
         };
         AppDelegate app(std::move(parts));
-        app.applicationDidFinishLaunching();
-        auto stopAll = qScopeGuard([&] { app.applicationWillTerminate(); });
+        app.launch();
+        auto stopAll = qScopeGuard([&] { app.shutDown(); });
         Coordinator &coordinator = app.coordinator();
 
         coordinator.newTunnel();

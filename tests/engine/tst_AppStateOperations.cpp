@@ -38,7 +38,7 @@ Tunnel grouped(const QString &id, const QString &groupId)
 
 QList<TunnelGroup> groupsOnDisk(bool dev)
 {
-    QFile f(Store::groupsUrl(dev));
+    QFile f(Store::groupsPath(dev));
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return Store::decodeGroups(f.readAll()).value_or(QList<TunnelGroup>());
@@ -47,11 +47,11 @@ QList<TunnelGroup> groupsOnDisk(bool dev)
 // Removes both files, runs the operation, and checks that both were written again with the state's own lists.
 void expectBothFilesRewritten(AppState &state, bool dev, const std::function<void()> &operation, const char *what)
 {
-    QFile::remove(Store::url(dev));
-    QFile::remove(Store::groupsUrl(dev));
+    QFile::remove(Store::tunnelsPath(dev));
+    QFile::remove(Store::groupsPath(dev));
     operation();
-    QVERIFY2(QFile::exists(Store::url(dev)), what);
-    QVERIFY2(QFile::exists(Store::groupsUrl(dev)), what);
+    QVERIFY2(QFile::exists(Store::tunnelsPath(dev)), what);
+    QVERIFY2(QFile::exists(Store::groupsPath(dev)), what);
     QStringList own;
     for (const Tunnel &t : state.tunnels()) {
         if (!state.isBorrowed(t.id))
@@ -315,7 +315,7 @@ void TstAppStateOperations::everyOperationRewritesBothFiles()
     QVERIFY(log.contains(QStringLiteral("launch: 4 tunnels (seeded), 0 borrowed")));
     // The samples of a first launch wait for the user to switch them on.
     QVERIFY(runner.calls.isEmpty());
-    QVERIFY(!QFile::exists(Store::url(false)));
+    QVERIFY(!QFile::exists(Store::tunnelsPath(false)));
 
     // Each step removes both files first; they run in order, each on what the one before made.
     TunnelForm form;
@@ -412,10 +412,10 @@ void TstAppStateOperations::borrowedTunnelsAreWrittenOnlyOnceAdopted()
     QCOMPARE(state.tunnel(QStringLiteral("own"))->name, QStringLiteral("Tunnel own"));
 
     // Nothing left to take over: 0, still logged, nothing written.
-    QFile::remove(Store::url(true));
+    QFile::remove(Store::tunnelsPath(true));
     QCOMPARE(state.importFromProduction(), 0);
     QVERIFY(log.contains(QStringLiteral("imported 0 tunnels from production")));
-    QVERIFY(!QFile::exists(Store::url(true)));
+    QVERIFY(!QFile::exists(Store::tunnelsPath(true)));
 }
 
 QTEST_GUILESS_MAIN(TstAppStateOperations)

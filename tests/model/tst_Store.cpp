@@ -55,13 +55,13 @@ private slots:
     void locationFollowsDataHomeAndBuild()
     {
         TempHome home;
-        QCOMPARE(Store::url(false), home.dataHome() + "/Flumewire/tunnels.json");
-        QCOMPARE(Store::url(true), home.dataHome() + "/Flumewire-Dev/tunnels.json");
-        QCOMPARE(Store::groupsUrl(true), home.dataHome() + "/Flumewire-Dev/groups.json");
+        QCOMPARE(Store::tunnelsPath(false), home.dataHome() + "/Flumewire/tunnels.json");
+        QCOMPARE(Store::tunnelsPath(true), home.dataHome() + "/Flumewire-Dev/tunnels.json");
+        QCOMPARE(Store::groupsPath(true), home.dataHome() + "/Flumewire-Dev/groups.json");
         Store::load(std::nullopt, std::nullopt, true);
         QVERIFY(!QDir(home.dataHome()).exists()); // reading never creates the folder; the first write does
         QVERIFY(Store::save({}, true));
-        QCOMPARE(readAll(Store::url(true)), QByteArray("[]"));
+        QCOMPARE(readAll(Store::tunnelsPath(true)), QByteArray("[]"));
     }
 
     void missingFolderSeedsSamples()
@@ -76,7 +76,7 @@ private slots:
         QVERIFY(!r.tunnels[1].proxyJump.isEmpty());
         QCOMPARE(r.tunnels[3].bind, QStringLiteral("0.0.0.0"));
         QVERIFY(r.groups.isEmpty() && r.borrowedIds.isEmpty());
-        QVERIFY(!QFile::exists(Store::url(false))); // reading never writes
+        QVERIFY(!QFile::exists(Store::tunnelsPath(false))); // reading never writes
     }
 
     void roundTripAndPermissions()
@@ -86,16 +86,16 @@ private slots:
         tunnels[0].groupId = "grp-A";
         QVERIFY(Store::save(tunnels, false));
         QVERIFY(Store::saveGroups({{"grp-A", "Prod", 0}}, false));
-        QCOMPARE(modeOf(Store::url(false)), 0600u);
-        QCOMPARE(modeOf(Store::groupsUrl(false)), 0600u);
-        const QJsonDocument groups = QJsonDocument::fromJson(readAll(Store::groupsUrl(false)));
+        QCOMPARE(modeOf(Store::tunnelsPath(false)), 0600u);
+        QCOMPARE(modeOf(Store::groupsPath(false)), 0600u);
+        const QJsonDocument groups = QJsonDocument::fromJson(readAll(Store::groupsPath(false)));
         QCOMPARE(groups.object().value("version").toInt(), 1);
 
         const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
         QVERIFY(!r.seeded);
         QCOMPARE(r.tunnels, tunnels);
         QCOMPARE(r.groups.size(), 1);
-        QVERIFY(!readAll(Store::url(false)).contains('\n')); // compact output
+        QVERIFY(!readAll(Store::tunnelsPath(false)).contains('\n')); // compact output
     }
 
     void unusableFilesAreKeptBeforeTheFirstWrite()
@@ -111,7 +111,7 @@ private slots:
         QVERIFY(r.seeded);
         QCOMPARE(r.tunnelsFile, Store::FileState::Damaged);
         QCOMPARE(r.tunnels.size(), 4);
-        QCOMPARE(readAll(Store::url(false)), bad);
+        QCOMPARE(readAll(Store::tunnelsPath(false)), bad);
 
         // The user repairs the file by hand after the load: the load's verdict holds, so the first write keeps the
         // repaired file rather than judging it fine and overwriting it with the samples.
@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(kept.size(), 1);
         QCOMPARE(readAll(folder + "/" + kept.first()), repaired);
         QCOMPARE(modeOf(folder + "/" + kept.first()), 0600u);
-        QVERIFY(Store::decodeTunnels(readAll(Store::url(false))));
+        QVERIFY(Store::decodeTunnels(readAll(Store::tunnelsPath(false))));
 
         // A damaged groups file: the tunnels keep their group ids, and the file stays until there is a group to
         // write; then it is kept beside first.
@@ -133,11 +133,12 @@ private slots:
         QCOMPARE(r.tunnels[0].groupId, std::optional<QString>("g1"));
         QVERIFY(Store::saveGroups({}, false));
         QVERIFY(Store::save(r.tunnels, false));
-        QCOMPARE(readAll(Store::groupsUrl(false)), QByteArray("{not json"));
-        QCOMPARE(Store::decodeTunnels(readAll(Store::url(false)))->first().groupId, std::optional<QString>("g1"));
+        QCOMPARE(readAll(Store::groupsPath(false)), QByteArray("{not json"));
+        QCOMPARE(Store::decodeTunnels(readAll(Store::tunnelsPath(false)))->first().groupId,
+                 std::optional<QString>("g1"));
         QVERIFY(Store::saveGroups({{"g2", "Two", 0}}, false));
         QCOMPARE(QDir(folder).entryList({"groups.json.unreadable-*"}, QDir::Files).size(), 1);
-        QVERIFY(Store::decodeGroups(readAll(Store::groupsUrl(false))));
+        QVERIFY(Store::decodeGroups(readAll(Store::groupsPath(false))));
         QCOMPARE(log.messages(Log::Category::State).filter("kept unreadable file").size(), 2);
     }
 
@@ -195,7 +196,7 @@ private slots:
         qputenv("XDG_DATA_HOME", disk.path().toLocal8Bit());
         QVERIFY(Store::save(Store::sampleTunnels(), false));
         QVERIFY(Store::saveGroups({{"g1", "One", 0}}, false));
-        const QByteArray before = readAll(Store::url(false));
+        const QByteArray before = readAll(Store::tunnelsPath(false));
 
         SSHManager ssh;
         AppStateOptions options;
@@ -215,12 +216,12 @@ private slots:
         }
         QCOMPARE(state.importTunnels(many), 60);
         QVERIFY(!state.persist());
-        QCOMPARE(readAll(Store::url(false)), before);
-        QCOMPARE(Store::decodeGroups(readAll(Store::groupsUrl(false)))->size(), 1);
+        QCOMPARE(readAll(Store::tunnelsPath(false)), before);
+        QCOMPARE(Store::decodeGroups(readAll(Store::groupsPath(false)))->size(), 1);
         QCOMPARE(failed.size(), 1); // the same reason is not reported again at every change
         QVERIFY2(failed.first().first().toString().contains("No space left on device"),
                  qPrintable(failed.first().first().toString()));
-        QVERIFY(failed.first().first().toString().contains(Store::url(false)));
+        QVERIFY(failed.first().first().toString().contains(Store::tunnelsPath(false)));
         QCOMPARE(state.tunnels().size(), 64);
         QVERIFY(QDir(disk.path() + "/Flumewire").entryList(QDir::Files | QDir::Hidden).size() == 2);
 
@@ -228,10 +229,10 @@ private slots:
         state.renameGroup(state.groups().last().id, "Second");
         QCOMPARE(recovered.size(), 1);
         QVERIFY(state.saveError().isEmpty());
-        QCOMPARE(Store::decodeTunnels(readAll(Store::url(false)))->size(), 64);
+        QCOMPARE(Store::decodeTunnels(readAll(Store::tunnelsPath(false)))->size(), 64);
 
         // Something other than a file in the file's place.
-        const QString path = Store::url(false);
+        const QString path = Store::tunnelsPath(false);
         QVERIFY(QFile::remove(path));
         QVERIFY(QDir().mkdir(path));
         WriteResult r = Store::save(Store::sampleTunnels(), false);
@@ -285,7 +286,7 @@ private slots:
         saved = Store::saveGroups({}, false);
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(!saved);
-        QVERIFY(!QFile::exists(Store::groupsUrl(false)));
+        QVERIFY(!QFile::exists(Store::groupsPath(false)));
     }
 };
 
