@@ -1,5 +1,4 @@
 #include "engine/EngineHarness.h"
-#include "support/Shots.h"
 #include "ui/controls/FWButton.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/views/LogView.h"
@@ -62,11 +61,6 @@ private slots:
         QCOMPARE(view->lineCount(), 0);
         QVERIFY(view->showsEmptyText());
 
-        for (bool dark : {false, true}) {
-            w.root.setAppearance(dark ? Appearance::Dark : Appearance::Light);
-            Shots::save(&w.root, "log-window-empty-" + Shots::theme(dark));
-        }
-
         QTest::mouseClick(view->closeButton(), Qt::LeftButton);
         QCOMPARE(closed, 1);
     }
@@ -101,7 +95,6 @@ private slots:
             QCOMPARE(view->lineColor(5), theme.stGreen);
             QCOMPARE(view->lineColor(6), theme.stRed);
             QCOMPARE(view->lineCount(), 7);
-            Shots::save(&w.root, "log-window-" + Shots::theme(dark));
         }
     }
 

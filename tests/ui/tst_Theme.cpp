@@ -88,16 +88,6 @@ private slots:
 
     void cleanup() { SystemColorScheme::instance()->setOverride(std::nullopt); }
 
-    void springOvershootsThenSettles()
-    {
-        const QEasingCurve &warp = FWTheme::warp().easing;
-        qreal peak = 0;
-        for (int i = 0; i <= 100; ++i)
-            peak = std::max(peak, warp.valueForProgress(i / 100.0));
-        QVERIFY(peak > 1.0 && peak < 1.2);
-        QCOMPARE(warp.valueForProgress(1), 1.0);
-    }
-
     void rootSwitchesOpenWindowLive()
     {
         QWidget loose; // outside any root: light
