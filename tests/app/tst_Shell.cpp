@@ -96,10 +96,8 @@ private slots:
     {
         Shell shell;
         Coordinator &c = shell.coordinator();
-        QVERIFY(c.hasTrayIcon());
-        QCOMPARE(c.statusToolTip(), QStringLiteral("Flumewire"));
-        QCOMPARE(c.shownFill(), F::Outline);
-        QVERIFY(!c.connectingTimerRunning());
+        QVERIFY(c.hasTrayIcon() && !c.connectingTimerRunning());
+        QVERIFY(c.statusToolTip() == QStringLiteral("Flumewire") && c.shownFill() == F::Outline);
 
         // Two connected and one connecting: connecting wins, no title, the icon animates with the clock.
         for (const char *id : {"a", "b", "c"})
@@ -119,9 +117,8 @@ private slots:
         // The third connects: title " 3", animation stopped on the full glyph.
         shell.set("c", TunnelStatus::Connected);
         QVERIFY(!c.connectingTimerRunning());
-        QCOMPARE(c.statusTitle(), QStringLiteral(" 3"));
-        QCOMPARE(c.statusToolTip(), QStringLiteral("Flumewire — 3 connected"));
-        QCOMPARE(c.trayMenu()->countAction()->text(), QStringLiteral("3 connected"));
+        QCOMPARE((QStringList{c.statusTitle(), c.statusToolTip(), c.trayMenu()->countAction()->text()}),
+                 (QStringList{" 3", "Flumewire — 3 connected", "3 connected"}));
         shell.clock->advance(1000);
         QCOMPARE(c.shownFill(), F::Full);
 
@@ -129,8 +126,7 @@ private slots:
         shell.state().stop("b");
         shell.state().stop("c");
         QCoreApplication::processEvents();
-        QCOMPARE(c.statusTitle(), QString());
-        QCOMPARE(c.shownFill(), F::Full);
+        QVERIFY(c.statusTitle().isEmpty() && c.shownFill() == F::Full);
         shell.set("a", TunnelStatus::Failed);
         QCOMPARE(c.shownFill(), F::Outline);
     }
@@ -321,9 +317,9 @@ private slots:
         c.trayMenu()->openAction()->trigger();
         QVERIFY(c.fallbackWindow()->isVisible());
         c.trayMenu()->newTunnelAction()->trigger();
-        QVERIFY(c.card(Slot::Editor) && c.card(Slot::Editor)->isVisible());
         c.trayMenu()->preferencesAction()->trigger();
-        QVERIFY(c.card(Slot::Preferences) && c.card(Slot::Preferences)->isVisible());
+        for (Slot slot : {Slot::Editor, Slot::Preferences})
+            QVERIFY(c.card(slot) && c.card(slot)->isVisible());
         int terminations = 0;
         c.terminate = [&] { ++terminations; };
         c.trayMenu()->quitAction()->trigger();
@@ -336,42 +332,29 @@ private slots:
         QCOMPARE(c.trayMenu()->palette().color(QPalette::Highlight), FWTheme(true).accent());
     }
 
-    void closingTheNoTrayWindowQuitsCleanly()
+    void quitAndClosingTheNoTrayWindowStopEveryChildThenRestoreTheProxy()
     {
-        Shell shell;
-        shell.state().start("a");
-        shell.state().start("b");
-        int terminations = 0;
-        shell.coordinator().terminate = [&] {
-            ++terminations;
+        // Nothing else would be left to reach the running tunnels without a tray: closing its window quits too.
+        for (bool closeWindow : {false, true}) {
+            Shell shell;
+            shell.state().start("a");
+            shell.state().start("b");
+            int terminations = 0;
+            shell.coordinator().terminate = [&] {
+                ++terminations;
+                shell.delegate->shutDown();
+            };
+            if (closeWindow)
+                QVERIFY(shell.coordinator().fallbackWindow()->close());
+            else
+                shell.coordinator().quit();
+            QTRY_COMPARE(terminations, 1);
+            QCOMPARE(shell.runner->calls, (QStringList{"start a", "start b", "stopAll"}));
+            QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
+            // The notification may come twice (quit, then the application's own aboutToQuit): the work runs once.
             shell.delegate->shutDown();
-        };
-        // Nothing else would be left to reach the running tunnels: closing the window ends the application,
-        // children stopped first, the proxy put back after.
-        QVERIFY(shell.coordinator().fallbackWindow()->close());
-        QTRY_COMPARE(terminations, 1);
-        QCOMPARE(shell.runner->calls.last(), QStringLiteral("stopAll"));
-        QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
-    }
-
-    void quitStopsEveryChildThenRestoresTheProxy()
-    {
-        Shell shell;
-        shell.state().start("a");
-        shell.state().start("b");
-        int terminations = 0;
-        shell.coordinator().terminate = [&] {
-            ++terminations;
-            shell.delegate->shutDown();
-        };
-        shell.coordinator().quit();
-        QCOMPARE(terminations, 1);
-        QCOMPARE(shell.runner->calls, (QStringList{"start a", "start b", "stopAll"}));
-        QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
-        // The notification may come twice (quit, then the application's own aboutToQuit): the work runs once.
-        shell.delegate->shutDown();
-        QCOMPARE(shell.runner->calls.size(), 3);
-        QCOMPARE(shell.proxy->calls.size(), 1);
+            QVERIFY(shell.runner->calls.size() == 3 && shell.proxy->calls.size() == 1);
+        }
     }
 };
 

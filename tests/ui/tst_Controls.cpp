@@ -48,8 +48,7 @@ private slots:
 
         QTest::mouseClick(&toggle, Qt::LeftButton, {}, QPoint(20, 12));
         QCOMPARE(reported, QList<bool>{true});
-        QVERIFY(!toggle.isOn()); // the owner decides
-        QVERIFY(toggle.warp());
+        QVERIFY(!toggle.isOn() && toggle.warp()); // the owner decides
         QCOMPARE(toggle.squashAnimator()->target(), 1.0);
         toggle.squashAnimator()->finish();
         const auto squashed = toggle.geometry(0, toggle.squashAnimator()->value()).knob;
@@ -58,17 +57,14 @@ private slots:
         toggle.warpHold()->setCurrentTime(toggle.warpHold()->duration() - 1);
         QVERIFY(toggle.warp());
         toggle.warpHold()->finish();
-        QVERIFY(!toggle.warp());
-        QCOMPARE(toggle.squashAnimator()->target(), 0.0);
+        QVERIFY(!toggle.warp() && toggle.squashAnimator()->target() == 0.0);
 
         // Turning off reports false and does not squash.
         toggle.setOn(true);
         toggle.knobAnimator()->finish();
         QTest::mouseClick(&toggle, Qt::LeftButton, {}, QPoint(20, 12));
         QCOMPARE(reported, (QList<bool>{true, false}));
-        QVERIFY(toggle.isOn());
-        QVERIFY(!toggle.warp());
-        QCOMPARE(toggle.squashAnimator()->target(), 0.0);
+        QVERIFY(toggle.isOn() && !toggle.warp() && toggle.squashAnimator()->target() == 0.0);
     }
 
     void disabledPrimaryShowsNoHover()
@@ -82,8 +78,7 @@ private slots:
         const QImage enabledResting = render(&enabled);
         hover(&enabled);
         hover(&disabled);
-        QVERIFY(enabled.showsHover());
-        QVERIFY(!disabled.showsHover());
+        QVERIFY(enabled.showsHover() && !disabled.showsHover());
         QVERIFY(render(&enabled) != enabledResting);
         QCOMPARE(render(&disabled), disabledResting);
         // Hit area is the rounded shape: the very corner is outside.
@@ -94,27 +89,26 @@ private slots:
     {
         StatusDot dot(S::Connecting, 8);
         dot.show();
-        QVERIFY(dot.showsPulseRing());
-        QVERIFY(!dot.showsHalo());
+        QVERIFY(dot.showsPulseRing() && !dot.showsHalo());
         QCOMPARE(dot.pulseAnimator()->state(), QAbstractAnimation::Running);
         for (auto [status, halo] : {std::pair{S::Connected, true}, {S::Idle, false}, {S::Failed, true}}) {
             dot.setStatus(status);
-            QVERIFY(!dot.showsPulseRing());
-            QCOMPARE(dot.showsHalo(), halo);
+            QVERIFY(!dot.showsPulseRing() && dot.showsHalo() == halo);
             QCOMPARE(dot.pulseAnimator()->state(), QAbstractAnimation::Stopped);
         }
 
         // One ripple per rise of warp, removed at once when its fade-in ends.
-        QVERIFY(!dot.showsRipple());
+        QList<bool> ripple{dot.showsRipple()};
         dot.setWarp(true);
-        QVERIFY(dot.showsRipple());
+        ripple << dot.showsRipple();
         dot.rippleAnimator()->finish();
-        QVERIFY(!dot.showsRipple());
+        ripple << dot.showsRipple();
         dot.setWarp(true);
-        QVERIFY(!dot.showsRipple());
+        ripple << dot.showsRipple();
         dot.setWarp(false);
         dot.setWarp(true);
-        QVERIFY(dot.showsRipple());
+        ripple << dot.showsRipple();
+        QCOMPARE(ripple, (QList<bool>{false, true, false, false, true}));
     }
 
     void captionsUpperCaseOnlyTheirText()
@@ -146,8 +140,7 @@ private slots:
         connect(&check, &QAbstractButton::clicked, this, [&] { ++actions; });
         check.show();
         QTest::mouseClick(&check, Qt::LeftButton, {}, QPoint(9, 9));
-        QCOMPARE(actions, 1);
-        QVERIFY(!check.on());
+        QVERIFY(actions == 1 && !check.on());
 
         auto content = new QWidget;
         Disclosure disclosure("Advanced", content);
@@ -155,8 +148,7 @@ private slots:
         disclosure.show();
         QVERIFY(!content->isVisible());
         QTest::mouseClick(disclosure.header(), Qt::LeftButton, {}, QPoint(250, 5));
-        QVERIFY(disclosure.isOpen());
-        QVERIFY(content->isVisible());
+        QVERIFY(disclosure.isOpen() && content->isVisible());
 
         Segmented picker({{"auto", "Auto"}, {"light", "Light"}, {"dark", "Dark"}}, "auto");
         picker.resize(picker.sizeHint());

@@ -275,19 +275,16 @@ private slots:
         e->type("SSH server host", "db1");
         e->openAdvanced();
         e->type("Username", "al");
-        QCOMPARE(button->shownText(), u"Test connection"_s);
-        QCOMPARE(button->textRole(), FWTheme::Role::Text2);
+        QVERIFY(button->shownText() == u"Test connection"_s && button->textRole() == FWTheme::Role::Text2);
 
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(e->tests.size(), 1);
-        QCOMPARE(e->tests[0].tunnel.destination(), u"al@db1"_s);
+        QVERIFY(e->tests.size() == 1 && e->tests[0].tunnel.destination() == u"al@db1"_s);
         QVERIFY(button->testing() && !button->isEnabled());
         QTest::mouseClick(button, Qt::LeftButton); // disabled: no second test
         QCOMPARE(e->tests.size(), 1);
         e->tests[0].done(true, "Connected");
         QVERIFY(!button->testing() && button->isEnabled());
-        QCOMPARE(button->shownText(), u"Connected"_s);
-        QCOMPARE(button->textRole(), FWTheme::Role::StGreen);
+        QVERIFY(button->shownText() == u"Connected"_s && button->textRole() == FWTheme::Role::StGreen);
 
         // The result stays until the next test starts, which clears it.
         e->type("Username", "bo");
@@ -295,11 +292,9 @@ private slots:
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(button->shownText(), u"Test connection"_s);
         e->tests[1].done(false, "Permission denied");
-        QCOMPARE(button->shownText(), u"Permission denied"_s);
-        QCOMPARE(button->textRole(), FWTheme::Role::StRed);
+        QVERIFY(button->shownText() == u"Permission denied"_s && button->textRole() == FWTheme::Role::StRed);
         // The test starts nothing and saves nothing.
-        QVERIFY(e->h.runner.calls.isEmpty());
-        QVERIFY(e->h.state->tunnels().isEmpty());
+        QVERIFY(e->h.runner.calls.isEmpty() && e->h.state->tunnels().isEmpty());
 
         // A result that arrives after the editor closed is dropped.
         QTest::mouseClick(button, Qt::LeftButton);
@@ -316,18 +311,17 @@ private slots:
         CommandPreview *preview = e->preview();
         QApplication::clipboard()->setText("something else");
         QTest::mouseClick(preview->copyButton(), Qt::LeftButton);
-        const QString copied = QApplication::clipboard()->text();
-        QCOMPARE(copied, e->tunnelFromForm().displayCommand());
-        QVERIFY(copied.startsWith("ssh "));
-        QCOMPARE(preview->copyButton()->text(), u"Copied"_s);
+        QCOMPARE(QApplication::clipboard()->text(), e->tunnelFromForm().displayCommand());
+        QStringList labels{preview->copyButton()->text()};
         e.h.clock.advance(1000);
-        QCOMPARE(preview->copyButton()->text(), u"Copied"_s);
+        labels << preview->copyButton()->text();
         QTest::mouseClick(preview->copyButton(), Qt::LeftButton);
         // The first copy's reset still comes at 1.4 s; each reset just sets "Copy".
-        e.h.clock.advance(400);
-        QCOMPARE(preview->copyButton()->text(), u"Copy"_s);
-        e.h.clock.advance(1000);
-        QCOMPARE(preview->copyButton()->text(), u"Copy"_s);
+        for (int ms : {400, 1000}) {
+            e.h.clock.advance(ms);
+            labels << preview->copyButton()->text();
+        }
+        QCOMPARE(labels, (QStringList{"Copied", "Copied", "Copy", "Copy"}));
         QVERIFY(!preview->copied());
     }
 
@@ -360,8 +354,7 @@ private slots:
             QTRY_VERIFY(!e->identityDialog());
         };
         choose(key);
-        QCOMPARE(e->form().identity, u"~/.ssh/id_work"_s);
-        QCOMPARE(e.text("Identity file"), u"~/.ssh/id_work"_s);
+        QVERIFY(e->form().identity == u"~/.ssh/id_work"_s && e.text("Identity file") == u"~/.ssh/id_work"_s);
         QVERIFY(e->preview()->command().contains("-i ~/.ssh/id_work"));
         choose(QString()); // cancelled: unchanged
         QCOMPARE(e->form().identity, u"~/.ssh/id_work"_s);
