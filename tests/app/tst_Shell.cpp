@@ -19,9 +19,9 @@
 #include "ui/views/PlainIconButton.h"
 #include "ui/views/PreferencesView.h"
 #include "ui/views/TrafficLights.h"
+#include <QSystemTrayIcon>
 
 #include <QApplication>
-#include <QSystemTrayIcon>
 #include <QTest>
 
 namespace {

@@ -11,9 +11,9 @@
 #include "ui/controls/SubHead.h"
 #include "ui/controls/WarpToggle.h"
 #include "ui/theme/FWRoot.h"
+#include <QBoxLayout>
 
 #include <QApplication>
-#include <QBoxLayout>
 #include <QTest>
 
 using UiDriver::hover;

@@ -16,10 +16,10 @@
 #include "ui/views/GroupPicker.h"
 #include "ui/views/PlainIconButton.h"
 #include "ui/views/TestConnectionButton.h"
+#include <QClipboard>
 
 #include <QAccessible>
 #include <QApplication>
-#include <QClipboard>
 #include <QFileDialog>
 #include <QMenu>
 #include <QTest>

@@ -4,12 +4,12 @@
 #include "ui/views/LogView.h"
 #include "ui/views/PlainIconButton.h"
 #include "ui/views/ResizeGrip.h"
+#include <QClipboard>
+#include <QTextEdit>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextEdit>
 #include <QVariantAnimation>
 
 namespace {

@@ -17,13 +17,13 @@
 #include "ui/views/PlainIconButton.h"
 #include "ui/views/PopoverView.h"
 #include "ui/views/TunnelRow.h"
+#include <QLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <QAccessible>
 #include <QApplication>
-#include <QLayout>
 #include <QMenu>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QTest>
 
 using namespace Qt::StringLiterals;

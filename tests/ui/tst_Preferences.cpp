@@ -8,7 +8,6 @@
 #include "ui/controls/FWLabel.h"
 #include "ui/controls/FWTextField.h"
 #include "ui/controls/OptRow.h"
-#include "ui/controls/Segmented.h"
 #include "ui/controls/StatusDot.h"
 #include "ui/controls/WarpToggle.h"
 #include "ui/theme/FWRoot.h"
@@ -22,13 +21,13 @@
 #include "ui/views/TrafficLights.h"
 #include "ui/views/TunnelTableRow.h"
 #include "ui/views/TunnelsTab.h"
+#include <QLineEdit>
+#include <QScrollBar>
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QPointer>
-#include <QScrollBar>
 #include <QTest>
 
 using S = TunnelStatus;

@@ -5,10 +5,8 @@
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QLabel>
 #include <QTest>
 #include <QToolTip>
 
