@@ -299,6 +299,7 @@ private slots:
         QCOMPARE(statuses.size(), 1);
         QCOMPARE(statuses.first().status, TunnelStatus::Failed);
         QVERIFY(statuses.first().reason && !statuses.first().reason->isEmpty());
+        QVERIFY(capture.contains("launch failed m: " + *statuses.first().reason));
     }
 
     void stopAndRestartReportNothing()
@@ -373,16 +374,10 @@ private slots:
     {
         FakeSsh fake;
         const QString argsFile = fake.dir() + "/args";
-        // The verdict comes from the exit code and, on failure, from what ssh said.
+        // What the client is asked to run, and a remote command that fails (verdicts from what a real ssh says are
+        // checked against the test server).
         const QList<std::tuple<QString, bool, QString>> cases{
-            {fake.write(
-                 QStringLiteral("printf '%s\\n' \"$@\" > '%1'\nprintf 'lots of output\\n'\nexit 0").arg(argsFile),
-                 "ok"),
-             true, "Connected"},
-            {fake.write("printf 'deploy@gateway: Permission denied (publickey).\\r\\n' >&2\nexit 255", "denied"), false,
-             "Permission denied"},
-            {fake.write("printf 'channel 0: open failed: administratively prohibited\\n' >&2\nexit 255", "unknown"),
-             false, "Could not connect"},
+            {fake.write(QStringLiteral("printf '%s\\n' \"$@\" > '%1'\nexit 0").arg(argsFile), "ok"), true, "Connected"},
             {fake.write("exit 1", "false"), false, "Could not connect"}};
         Tunnel t = tunnelFor("t");
         t.user.clear();
