@@ -37,7 +37,7 @@ void theme(Stage &stage, const Camera &camera)
 
 // Two groups and a loose tunnel, in every status: connected with latency samples, connected on the backup host,
 // connecting, failed with a reason, idle.
-Stage fullStage()
+Stage fullStage(bool dev = false)
 {
     Tunnel db = sampleTunnel("db", "Postgres primary", T::Local, "5432", "db.internal");
     db.backupHost = "backup.example.net";
@@ -52,7 +52,7 @@ Stage fullStage()
     Tunnel grafana = sampleTunnel("grafana", "Grafana", T::Local, "3000", "grafana.lan");
     grafana.groupId = "g2";
     Tunnel rev = sampleTunnel("rev", "Demo back-channel", T::Remote, "8022", "localhost", "22");
-    return Stage({web, db, redis, socks, grafana, rev}, {{"g1", "Production", 0}, {"g2", "Office", 1}});
+    return Stage({web, db, redis, socks, grafana, rev}, {{"g1", "Production", 0}, {"g2", "Office", 1}}, dev);
 }
 
 void playFullStage(Stage &stage)
@@ -138,6 +138,7 @@ void shootPopover(Camera &camera)
     stage.failSaves(QStringLiteral("/home/me/.local/share/Flumewire/tunnels.json: No space left on device"));
     stage.state().addGroup(QStringLiteral("Lab"));
     showPopover(stage);
+    popoverView(stage)->body()->verticalScrollBar()->setValue(0);
     camera.window(stage.coordinator().popover(), "popover-save-failed");
 
     view = popoverView(stage);
@@ -200,7 +201,7 @@ void shootEditor(Camera &camera)
 void shootPreferences(Camera &camera)
 {
     for (bool dev : {false, true}) {
-        Stage stage = fullStage();
+        Stage stage = fullStage(dev);
         theme(stage, camera);
         playFullStage(stage);
         stage.coordinator().openPreferences();
