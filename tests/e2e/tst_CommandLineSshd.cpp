@@ -88,7 +88,7 @@ private slots:
         QVERIFY2(limited.out.contains(" db gave up\n"), qPrintable(limited.out));
 
         Flumewire up(home, {"up", "db"});
-        QTRY_VERIFY2_WITH_TIMEOUT(up.out.contains(" db failed: Reconnecting in 2s (attempt 2)\n"), qPrintable(up.out),
+        QTRY_VERIFY2_WITH_TIMEOUT(up.out.contains(" db failed: Reconnecting in 1s (attempt 1)\n"), qPrintable(up.out),
                                   20000);
         QVERIFY2(sshd.start(serverPort), qPrintable(sshd.error()));
         QTRY_VERIFY2_WITH_TIMEOUT(up.out.contains(" db connected\n"), qPrintable(up.out), 40000);

@@ -26,8 +26,6 @@ struct Engine {
     std::unique_ptr<AppState> state;
     // Per tunnel: what the engine published ("status" or "status: reason"), repeats folded.
     QHash<QString, QStringList> published;
-    // Per tunnel: the runner's reports to the engine, in the same form.
-    QHash<QString, QStringList> reports;
 
     explicit Engine(const QList<Tunnel> &tunnels)
     {
@@ -41,18 +39,12 @@ struct Engine {
         options.autostart = false;
         state = std::make_unique<AppState>(std::move(options));
 
-        AppState *s = state.get();
-        QObject::connect(s, &AppState::tunnelChanged, s, [this, s](const QString &id) {
-            if (const Tunnel *t = s->tunnel(id))
-                note(published[id], t->status, t->reason);
+        QObject::connect(state.get(), &AppState::tunnelChanged, state.get(), [this](const QString &id) {
+            const Tunnel *t = state->tunnel(id);
+            const QString text = rawValue(t->status) + (t->reason ? QStringLiteral(": ") + *t->reason : QString());
+            if (published[id].isEmpty() || published[id].last() != text)
+                published[id].append(text);
         });
-        // Sits between the runner and the engine so the reports the engine then rewrites are seen too.
-        SSHRunning::StatusCallback engineSide = ssh.onStatus;
-        ssh.onStatus = [this, engineSide](const QString &id, quint64 run, TunnelStatus status,
-                                          const std::optional<QString> &reason) {
-            note(reports[id], status, reason);
-            engineSide(id, run, status, reason);
-        };
     }
 
     ~Engine()
@@ -61,21 +53,13 @@ struct Engine {
         ssh.stopAll();
     }
 
-    static void note(QStringList &trace, TunnelStatus status, const std::optional<QString> &reason)
-    {
-        const QString text = reason ? rawValue(status) + QStringLiteral(": ") + *reason : rawValue(status);
-        if (trace.isEmpty() || trace.last() != text)
-            trace.append(text);
-    }
-
     const Tunnel &t(const QString &id) const { return *state->tunnel(id); }
     TunnelStatus status(const QString &id) const { return t(id).status; }
 
-    // Everything the engine and the runner said about one tunnel, for failure messages.
+    // What the engine published and logged about one tunnel, for failure messages.
     QByteArray story(const QString &id) const
     {
-        QStringList lines{QStringLiteral("published: ") + published.value(id).join(QStringLiteral(" | ")),
-                          QStringLiteral("reports: ") + reports.value(id).join(QStringLiteral(" | "))};
+        QStringList lines{published.value(id).join(QStringLiteral(" | "))};
         for (const LogLine &line : state->logs(id))
             lines.append(line.text);
         return lines.join(u'\n').toUtf8();
@@ -141,8 +125,6 @@ private slots:
                                   e.story("db"), 30000);
         QCOMPARE(e.published.value("db"), QStringList({"connecting", "connected", "failed: Reconnecting in 1s (1/6)",
                                                        "connecting", "connected"}));
-        QCOMPARE(e.reports.value("db"),
-                 QStringList({"connecting", "connected", "failed: Disconnected", "connecting", "connected"}));
         QCOMPARE(e.state->reconnectAttempts("db"), 0);
         QCOMPARE(e.t("db").activeHostIndex, 0);
         QVERIFY(!e.state->hasPendingWork("db"));
@@ -171,7 +153,6 @@ private slots:
         QCOMPARE(e.published.value("web"),
                  QStringList({"connecting", "connecting: Primary unreachable — trying backup…",
                               "connecting: Connecting via backup…", "connected"}));
-        QVERIFY(e.reports.value("web").contains("failed: Connection refused"));
         QCOMPARE(e.state->reconnectAttempts("web"), 0);
         QCOMPARE(roundTrip(port, "through the backup"), QByteArray("through the backup"));
 
@@ -207,7 +188,7 @@ private slots:
         // Probes time a connection to the SSH server as ssh resolved it, not to the forward: the service behind it
         // sees nothing.
         const int served = m_echo.connectionCount();
-        QTRY_VERIFY_WITH_TIMEOUT(e.t("local").latencyMs.size() >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.t("local").latencyMs.isEmpty(), 20000);
         QCOMPARE(e.state->serverAddress("local"), (ServerAddress{"127.0.0.1", m_sshd.port()}));
         QCOMPARE(m_echo.connectionCount(), served);
         for (const double ms : e.t("local").latencyMs)
