@@ -6,7 +6,6 @@
 #include "support/SshdFixture.h"
 #include "support/TcpRoundTrip.h"
 
-#include <QFileInfo>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -98,13 +97,20 @@ private slots:
         QCOMPARE(socksRoundTrip(socks.bindPort.toUShort(), m_echo.port(), "socks"), QByteArray("socks"));
         QVERIFY(recorder.onMainThread());
 
-        // Stopping reports nothing, ends the children and lets the process objects go.
-        manager.stopAll();
-        QVERIFY(!manager.isRunning("local"));
+        // Stopping reports nothing, ends the child and lets its process object go.
+        manager.stop("socks");
+        QVERIFY(!manager.isRunning("socks"));
+        QTRY_COMPARE_WITH_TIMEOUT(processObjects(manager), 2, 10000);
+        QVERIFY(!accepts(socks.bindPort.toUShort()));
+        // The server drops the other sessions: each fails as disconnected, once.
+        m_sshd.killSessions();
+        for (const QString id : {"local", "remote"}) {
+            QVERIFY(recorder.waitForStatuses(id, 3));
+            QCOMPARE(recorder.statusTexts(id), QStringList({"connecting", "connected", "failed: Disconnected"}));
+        }
         QTRY_COMPARE_WITH_TIMEOUT(processObjects(manager), 0, 10000);
-        QVERIFY(!accepts(local.bindPort.toUShort()));
-        for (const QString id : {"local", "remote", "socks"})
-            QCOMPARE(recorder.statuses(id).size(), 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(recorder.statusTexts("socks"), QStringList({"connecting", "connected"}));
     }
 
     void busyPortsFailWithoutConnecting()
@@ -126,38 +132,6 @@ private slots:
         QCOMPARE(recorder.statusTexts("busy-local"), QStringList({"connecting", "failed: Local port already in use"}));
         QCOMPARE(recorder.statusTexts("busy-remote"), QStringList({"connecting", "failed: Remote forwarding failed"}));
         QTRY_VERIFY_WITH_TIMEOUT(!manager.isRunning("busy-local") && !manager.isRunning("busy-remote"), 10000);
-        // The tunnel's log names who holds the port: this test.
-        const QStringList local = recorder.logTexts("busy-local");
-        QVERIFY2(local.contains(QStringLiteral("port %1 is held by %2 (pid %3)")
-                                    .arg(localSquatter.serverPort())
-                                    .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
-                                    .arg(QCoreApplication::applicationPid())),
-                 qPrintable(local.join("\n")));
-    }
-
-    void connectionFailuresNameTheirReason()
-    {
-        SSHManager manager;
-        RunnerRecorder recorder(manager);
-        Tunnel wrongKey = forward(TunnelType::Local, "wrong-key");
-        wrongKey.extra = QStringLiteral("-F ") + m_sshd.wrongKeySshConfigPath();
-        Tunnel closed = forward(TunnelType::Local, "closed");
-        closed.sshPort = QString::number(freePort());
-        // A name in the reserved .invalid domain never resolves. Its first label is longer than DNS allows (63), so
-        // the resolver rejects it before sending any query: no traffic leaves this machine.
-        Tunnel unknown = forward(TunnelType::Local, "unknown");
-        unknown.host = QString(64, QLatin1Char('x')) + QStringLiteral(".invalid");
-        unknown.extra = QStringLiteral("-F /dev/null");
-        for (const Tunnel &t : {wrongKey, closed, unknown})
-            manager.start(t);
-
-        const QList<std::pair<QString, QString>> expected{
-            {"wrong-key", "Permission denied"}, {"closed", "Connection refused"}, {"unknown", "Host not found"}};
-        for (const auto &[id, reason] : expected) {
-            QVERIFY2(recorder.waitForStatuses(id, 2, 30000), qPrintable(recorder.logTexts(id).join("\n")));
-            QCOMPARE(recorder.statusTexts(id), QStringList({"connecting", "failed: " + reason}));
-            QTRY_VERIFY_WITH_TIMEOUT(!manager.isRunning(id), 10000);
-        }
     }
 
     void firstAddressRefusedConnectsOnce()
@@ -229,33 +203,8 @@ private slots:
         QVERIFY(silent.hasPendingConnections());
         QVERIFY(!manager.isRunning("silent"));
         QTRY_COMPARE_WITH_TIMEOUT(processObjects(manager), 0, 10000);
-        QCOMPARE(recorder.logTexts("silent").last(), QStringLiteral("No connection after 1.5 s: ssh stopped"));
         QTRY_VERIFY_WITH_TIMEOUT(!verdicts.isEmpty(), 10000);
         QCOMPARE(verdicts, QStringList({"0Connection timed out"}));
-    }
-
-    void droppedSessionAndReplacement()
-    {
-        SSHManager manager;
-        RunnerRecorder recorder(manager);
-        // Starting a running id again replaces its child and never reports the old child's exit.
-        const Tunnel tunnel = forward(TunnelType::Local, "dropped");
-        manager.start(tunnel);
-        QVERIFY(recorder.waitForStatus("dropped", TunnelStatus::Connected));
-        manager.start(tunnel);
-        QVERIFY(recorder.waitForStatuses("dropped", 4));
-        QTRY_COMPARE_WITH_TIMEOUT(processObjects(manager), 1, 10000);
-        QCoreApplication::processEvents();
-        QCOMPARE(recorder.statusTexts("dropped"), QStringList({"connecting", "connected", "connecting", "connected"}));
-        QCOMPARE(recorder.runs("dropped").size(), 2);
-        QCOMPARE(roundTrip(tunnel.bindPort.toUShort(), "after replacement"), QByteArray("after replacement"));
-
-        // The server drops the session: the tunnel fails as disconnected.
-        m_sshd.killSessions();
-        QVERIFY(recorder.waitForStatuses("dropped", 5));
-        QCOMPARE(recorder.statusTexts("dropped").last(), QStringLiteral("failed: Disconnected"));
-        QVERIFY(!manager.isRunning("dropped"));
-        QTRY_COMPARE_WITH_TIMEOUT(processObjects(manager), 0, 10000);
     }
 };
 
