@@ -85,10 +85,7 @@ private slots:
         QVERIFY(entry.contains("\nType=Application\n"));
 
         // An entry switched off inside counts as off; switching on writes a working one again.
-        QFile hidden(path);
-        QVERIFY(hidden.open(QIODevice::Append));
-        hidden.write("Hidden=true\n");
-        hidden.close();
+        home.write(QStringLiteral("config/autostart/flumewire.desktop"), entry + "Hidden=true\n");
         QVERIFY(!item.isEnabled());
         QCOMPARE(item.setEnabled(true), std::nullopt);
         QVERIFY(item.isEnabled());
