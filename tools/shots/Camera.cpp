@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "ui/controls/Animator.h"
+
 Camera::Camera(const QString &folder) : m_folder(folder) {}
 
 QString Camera::themed(const QString &name) const
@@ -18,6 +20,16 @@ void Camera::save(const QImage &image, const QString &fileName)
     (image.save(path) ? m_written : m_failed).append(path);
 }
 
+// Runs every one-shot animation inside `widget` to its end, so a switch that is turning on is drawn on.
+static void settle(QWidget *widget)
+{
+    QCoreApplication::processEvents();
+    for (Animator *animator : widget->findChildren<Animator *>())
+        if (animator->state() == QAbstractAnimation::Running && animator->loopCount() == 1)
+            animator->finish();
+    QCoreApplication::processEvents();
+}
+
 static QImage canvas(QSize size, const QColor &background)
 {
     QImage image(size * 2, QImage::Format_ARGB32_Premultiplied);
@@ -28,7 +40,7 @@ static QImage canvas(QSize size, const QColor &background)
 
 void Camera::window(QWidget *window, const QString &name)
 {
-    QCoreApplication::processEvents();
+    settle(window);
     QImage image = canvas(window->size(), QColor(128, 128, 132));
     {
         QPainter painter(&image);
@@ -40,7 +52,7 @@ void Camera::window(QWidget *window, const QString &name)
 void Camera::widget(QWidget *widget, const QString &name, const QColor &background)
 {
     widget->adjustSize();
-    QCoreApplication::processEvents();
+    settle(widget);
     QImage image = canvas(widget->size(), background);
     widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     save(image, themed(name));
