@@ -453,12 +453,12 @@ void AppState::scheduleReconnectIfNeeded(const QString &id)
     Log::state(Log::Level::Default,
                QStringLiteral("auto-reconnect %1 in %2s (attempt %3)").arg(id).arg(delaySec).arg(attempt));
     r.schedule(delaySec * 1000, [this, id] {
-        TunnelRun &r = run(id);
-        if (!r.wanted)
+        TunnelRun &due = run(id);
+        if (!due.wanted)
             return;
-        r.triedHosts.clear();
-        if (Tunnel *t = find(id))
-            t->activeHostIndex = 0;
+        due.triedHosts.clear();
+        if (Tunnel *tunnel = find(id))
+            tunnel->activeHostIndex = 0;
         launch(id);
     });
 }
@@ -494,8 +494,8 @@ void AppState::probeLatencies()
             if (!self)
                 return;
             // A sample of an earlier run says nothing about the server in use now.
-            const TunnelRun *r = self->findRun(id);
-            if (r && r->launches == launch)
+            const TunnelRun *current = self->findRun(id);
+            if (current && current->launches == launch)
                 self->recordLatency(id, ms);
         });
     }

@@ -19,7 +19,10 @@ public:
         bool enabled = true;
     };
 
-    explicit FWButtonStyle(Kind kind = Kind::Normal, bool compact = false) : kind(kind), compact(compact) {}
+    explicit FWButtonStyle(Kind buttonKind = Kind::Normal, bool isCompact = false)
+        : kind(buttonKind), compact(isCompact)
+    {
+    }
 
     Kind kind = Kind::Normal;
     bool compact = false;

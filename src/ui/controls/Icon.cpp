@@ -1,11 +1,13 @@
 #include "ui/controls/Icon.h"
 
 #include <QFile>
-#include <QHash>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
+
+#include <memory>
+#include <unordered_map>
 
 namespace {
 
@@ -69,23 +71,20 @@ qreal strokeFor(QFont::Weight weight)
 
 QSvgRenderer *rendererFor(const QString &symbol, qreal stroke, const QColor &color)
 {
-    static QHash<QString, QSvgRenderer *> cache;
+    // Owned, so that the renderers are freed at exit.
+    static std::unordered_map<QString, std::unique_ptr<QSvgRenderer>> cache;
     const QString key = QStringLiteral("%1|%2|%3").arg(symbol).arg(stroke).arg(color.name(QColor::HexArgb));
-    if (auto found = cache.value(key))
-        return found;
+    if (const auto found = cache.find(key); found != cache.end())
+        return found->second.get();
     QFile file(resourcePath(Icon::hasSymbol(symbol) ? symbol : kFallback));
     if (!file.open(QIODevice::ReadOnly))
         return nullptr;
     QByteArray svg = file.readAll();
     svg.replace("currentColor", color.name(QColor::HexRgb).toLatin1());
     svg.replace("stroke-width=\"2\"", QByteArray("stroke-width=\"") + QByteArray::number(stroke) + "\"");
-    auto renderer = new QSvgRenderer(svg);
-    if (cache.size() > 512) {
-        qDeleteAll(cache);
+    if (cache.size() > 512)
         cache.clear();
-    }
-    cache.insert(key, renderer);
-    return renderer;
+    return cache.emplace(key, std::make_unique<QSvgRenderer>(svg)).first->second.get();
 }
 
 } // namespace

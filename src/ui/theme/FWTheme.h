@@ -21,7 +21,7 @@ public:
     // Named colours a control can be told to draw in, resolved against the theme in force when it paints.
     enum class Role { Text, Text2, Text3, Accent, White, StGreen, StAmber, StRed, StGrey, FlumeGreen, Brass };
 
-    explicit FWTheme(bool dark = false) : dark(dark) {}
+    explicit FWTheme(bool isDark = false) : dark(isDark) {}
 
     bool dark = false;
     QColor flumeGreen{30, 158, 87};
