@@ -312,8 +312,8 @@ private slots:
         SSHManager missing(fake.dir() + "/no-such-ssh");
         RunnerRecorder missingRecorder(missing);
         missing.start(tunnelFor("m"));
-        QVERIFY(!missing.isRunning("m"));
         QVERIFY(missingRecorder.waitForStatuses("m", 1));
+        QVERIFY(!missing.isRunning("m"));
         QCoreApplication::processEvents();
         const QList<RunnerRecorder::Status> statuses = missingRecorder.statuses("m");
         QCOMPARE(statuses.size(), 1);
