@@ -58,7 +58,7 @@ struct Engine {
 
     static void note(QStringList &trace, TunnelStatus status, const std::optional<QString> &reason)
     {
-        const QString text = reason ? rawValue(status) + QStringLiteral(": ") + *reason : rawValue(status);
+        const QString text = reason ? textOf(status) + QStringLiteral(": ") + *reason : textOf(status);
         if (trace.isEmpty() || trace.last() != text)
             trace.append(text);
     }

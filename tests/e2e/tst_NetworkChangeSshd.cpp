@@ -117,7 +117,7 @@ private slots:
         QStringList trace;
         QObject::connect(state.get(), &AppState::tunnelChanged, state.get(), [&](const QString &id) {
             const Tunnel *t = state->tunnel(id);
-            const QString text = rawValue(t->status) + (t->reason ? QStringLiteral(": ") + *t->reason : QString());
+            const QString text = textOf(t->status) + (t->reason ? QStringLiteral(": ") + *t->reason : QString());
             if (trace.isEmpty() || trace.last() != text)
                 trace << text;
         });

@@ -69,7 +69,7 @@ QStringList RunnerRecorder::statusTexts(const QString &id) const
 {
     QStringList out;
     for (const Status &s : statuses(id))
-        out << (s.reason ? rawValue(s.status) + QStringLiteral(": ") + *s.reason : rawValue(s.status));
+        out << (s.reason ? textOf(s.status) + QStringLiteral(": ") + *s.reason : textOf(s.status));
     return out;
 }
 

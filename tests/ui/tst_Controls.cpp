@@ -312,7 +312,7 @@ private slots:
             {
                 Sheet sheet(dark, "statusdot");
                 for (S status : statuses)
-                    sheet.add(rawValue(status), new StatusDot(status, 8));
+                    sheet.add(textOf(status), new StatusDot(status, 8));
                 auto early = sheet.add("connecting, pulse 0.25", new StatusDot(S::Connecting, 8));
                 auto late = sheet.add("connecting, pulse 0.6", new StatusDot(S::Connecting, 8));
                 auto big = sheet.add("connected 12, ripple", new StatusDot(S::Connected, 12));
@@ -329,7 +329,7 @@ private slots:
                     const QString size = small ? "small " : "";
                     sheet.add(size + "off", new WarpToggle(false, S::Connected, small));
                     for (S status : statuses)
-                        sheet.add(size + "on " + rawValue(status), new WarpToggle(true, status, small));
+                        sheet.add(size + "on " + textOf(status), new WarpToggle(true, status, small));
                     squash << sheet.add(size + "turning on, squashed", new WarpToggle(false, S::Connected, small));
                 }
                 sheet.show();
@@ -343,7 +343,7 @@ private slots:
             {
                 Sheet sheet(dark, "form-parts");
                 for (auto type : {TunnelType::Local, TunnelType::Remote, TunnelType::Socks})
-                    sheet.add("chip " + rawValue(type), new TypeChip(type));
+                    sheet.add("chip " + textOf(type), new TypeChip(type));
                 sheet.add("check off", new FWCheck(false));
                 sheet.add("check on", new FWCheck(true));
                 sheet.add("optrow on, hint, badge",
