@@ -493,7 +493,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(childProcesses(), 0, 30000);
         QCOMPARE(openDescriptors(), baseline);
         QCoreApplication::processEvents();
-        QCOMPARE(recorder.statusTexts("t"), QStringList(1000, "connecting"));
+        // Each run was stopped before its program had started: none is reported.
+        QCOMPARE(recorder.statusTexts("t"), QStringList());
     }
 
     void childDiesWithTheApp()
