@@ -9,12 +9,11 @@
 
 // An AppState on a fake runner, a fake proxy switch, a manual clock, recording persistence hooks, a fake latency
 // probe whose requests the test answers, and a server lookup that answers at once with the launched record's host
-// and port (what `ssh -G` says for a plain address).
+// and port (what `ssh -G` says for a plain address), or waits for the test when holdLookups is set.
 struct EngineHarness {
     struct ProbeRequest {
         QString host;
         quint16 port = 0;
-        double timeoutSec = 0;
         std::function<void(std::optional<double>)> done;
     };
 
@@ -26,9 +25,7 @@ struct EngineHarness {
     // When set, both writers fail with this reason (and record nothing).
     QString saveError;
     QList<ProbeRequest> probes;
-    // The records whose server was looked up, one per launch of a local forward.
     QList<Tunnel> lookups;
-    // When set, lookups wait in heldLookups for the test to answer them.
     bool holdLookups = false;
     QList<std::function<void(std::optional<ServerAddress>)>> heldLookups;
     std::unique_ptr<AppState> state;
@@ -40,29 +37,20 @@ struct EngineHarness {
     }
 
     AppStateOptions options(const std::optional<QList<Tunnel>> &tunnels,
-                            const std::optional<QList<TunnelGroup>> &groups, bool autostart, bool dev)
+                            const std::optional<QList<TunnelGroup>> &groups, bool autostart, bool dev = false)
     {
         AppStateOptions o;
         o.tunnels = tunnels;
         o.groups = groups;
         o.ssh = &runner;
-        o.persist = [this](const QList<Tunnel> &list) {
-            if (saveError.isEmpty())
-                persistedTunnels.append(list);
-            return WriteResult{saveError};
-        };
-        o.groupsPersist = [this](const QList<TunnelGroup> &list) {
-            if (saveError.isEmpty())
-                persistedGroups.append(list);
-            return WriteResult{saveError};
-        };
+        o.persist = [this](const QList<Tunnel> &list) { return record(persistedTunnels, list); };
+        o.groupsPersist = [this](const QList<TunnelGroup> &list) { return record(persistedGroups, list); };
         o.systemProxy = &proxy;
         o.clock = &clock;
-        o.dev = dev;
         o.autostart = autostart;
-        o.probe = [this](const QString &host, quint16 port, double timeoutSec,
-                         std::function<void(std::optional<double>)> done) {
-            probes.append({host, port, timeoutSec, std::move(done)});
+        o.dev = dev;
+        o.probe = [this](const QString &host, quint16 port, double, std::function<void(std::optional<double>)> done) {
+            probes.append({host, port, std::move(done)});
         };
         o.resolveServer = [this](const Tunnel &record, std::function<void(std::optional<ServerAddress>)> done) {
             lookups.append(record);
@@ -72,6 +60,13 @@ struct EngineHarness {
                 done(ServerAddress{record.host, quint16(record.sshPort.toUShort())});
         };
         return o;
+    }
+
+    template <typename T> WriteResult record(QList<QList<T>> &written, const QList<T> &list)
+    {
+        if (saveError.isEmpty())
+            written.append(list);
+        return WriteResult{saveError};
     }
 
     // Runs the clock to the next latency round (at most three ticks) and answers each of its probes with ms.
@@ -90,9 +85,15 @@ struct EngineHarness {
         Q_ASSERT(found);
         return *found;
     }
+    // What the tunnel shows: "connecting", "failed: <reason>" and so on.
+    QString shown(const QString &id) const
+    {
+        const Tunnel &x = t(id);
+        return x.reason ? rawValue(x.status) + QStringLiteral(": ") + *x.reason : rawValue(x.status);
+    }
 };
 
-// A local forward on 127.0.0.1:bindPort through host "primary.test".
+// A local forward on 127.0.0.1:9000 through host "primary.test".
 inline Tunnel makeTunnel(const QString &id, TunnelType type = TunnelType::Local, const QString &backup = {})
 {
     Tunnel t;

@@ -8,34 +8,24 @@
 class TunnelFormTest : public QObject {
     Q_OBJECT
 private slots:
-    void freshFormReadsDefaults()
+    void freshFormReadsStoredDefaults()
     {
         TempHome home;
         const QString path = UserDefaults::defaultPath(true);
         QCOMPARE(path, home.configHome() + "/Flumewire-Dev/defaults.json");
-        {
-            UserDefaults defaults(path);
-            const TunnelForm form = TunnelForm::fresh(defaults);
-            QVERIFY(form.strictHostKey);
-            QCOMPARE(form.identity, QString());
-            QCOMPARE(form.bind, QStringLiteral("localhost"));
-            QCOMPARE(form.targetHost, QStringLiteral("localhost"));
-            QCOMPARE(form.sshPort, QStringLiteral("22"));
-            QVERIFY(defaults.setValue(UserDefaults::defaultStrictHostKeyKey, false));
-            QVERIFY(defaults.setValue(UserDefaults::defaultIdentityKey, "~/.ssh/work"));
-        }
-        UserDefaults reread(path);
-        TunnelForm form = TunnelForm::fresh(reread);
+        QVERIFY(UserDefaults(path).setValue(UserDefaults::defaultStrictHostKeyKey, false));
+        QVERIFY(UserDefaults(path).setValue(UserDefaults::defaultIdentityKey, "~/.ssh/work"));
+        TunnelForm form = TunnelForm::fresh(UserDefaults(path));
         QVERIFY(!form.strictHostKey);
-        QCOMPARE(form.identity, QStringLiteral("~/.ssh/work"));
+        QCOMPARE(form.identity, "~/.ssh/work");
 
         // Types survive the file: a text under the boolean key is not a boolean and proposes checking on.
-        QVERIFY(reread.setValue(UserDefaults::defaultStrictHostKeyKey, "no"));
-        UserDefaults typed(path);
-        QCOMPARE(typed.value(UserDefaults::defaultStrictHostKeyKey).toString(), QStringLiteral("no"));
-        QVERIFY(TunnelForm::fresh(typed).strictHostKey);
+        QVERIFY(UserDefaults(path).setValue(UserDefaults::defaultStrictHostKeyKey, "no"));
+        QVERIFY(TunnelForm::fresh(UserDefaults(path)).strictHostKey);
     }
 
+    // Editing changes only the stored fields the form holds; the tunnel's own values win over the defaults, the
+    // fields are kept as typed, and run-time fields and the id are left alone.
     void fromAndApplyRoundTrip()
     {
         TempHome home;
@@ -49,23 +39,18 @@ private slots:
         t.latencyMs = {3.0, 4.0};
         t.activeHostIndex = 1;
         const Tunnel before = t;
-
         TunnelForm form = TunnelForm::from(t, defaults);
-        QCOMPARE(form.identity, QString()); // the tunnel's own value wins over the default
+        QCOMPARE(form.identity, QString());
         form.apply(t);
         QCOMPARE(t, before);
 
         form.sshPort = " 22 ";
-        form.targetHost = "kept";
         form.groupId.reset();
         form.apply(t);
-        QCOMPARE(t.sshPort, QStringLiteral(" 22 "));
-        QCOMPARE(t.targetHost, QStringLiteral("kept"));
-        QVERIFY(!t.groupId);
-        QCOMPARE(t.status, TunnelStatus::Connected);
-        QCOMPARE(t.uptimeSec, 42);
-        QCOMPARE(t.latencyMs, QList<double>({3.0, 4.0}));
-        QCOMPARE(t.id, before.id);
+        Tunnel expected = before;
+        expected.sshPort = " 22 ";
+        expected.groupId.reset();
+        QCOMPARE(t, expected);
     }
 };
 

@@ -19,42 +19,39 @@ Tunnel tunnelFor(const QString &id, TunnelType type = TunnelType::Local)
     Tunnel t;
     t.id = id;
     t.type = type;
-    t.host = QStringLiteral("gateway");
-    t.user = QStringLiteral("deploy");
-    t.bindPort = QStringLiteral("8080");
-    t.targetPort = QStringLiteral("80");
+    t.host = "gateway";
+    t.user = "deploy";
+    t.bindPort = "8080";
+    t.targetPort = "80";
     return t;
 }
 
 int openDescriptors()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+    return int(QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+}
+
+// The fields of /proc/<pid>/stat after the command name: state, parent, ...; empty when there is no such process.
+QList<QByteArray> statOf(const QString &pid)
+{
+    QFile stat("/proc/" + pid + "/stat");
+    const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    return text.isEmpty() ? QList<QByteArray>() : text.mid(text.lastIndexOf(')') + 2).split(' ');
 }
 
 // Processes whose parent is this test, zombies included.
 int childProcesses()
 {
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
     int count = 0;
-    const QByteArray self = QByteArray::number(qint64(::getpid()));
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1) == self)
-            ++count;
-    }
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        count += statOf(pid).value(1) == self;
     return count;
 }
 
 bool processGone(qint64 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+    return statOf(QString::number(pid)).value(0, "Z") == "Z";
 }
 
 struct TestOutcome {
@@ -77,12 +74,6 @@ std::shared_ptr<TestOutcome> runTest(const Tunnel &tunnel, const QString &progra
         },
         program, deadlineMs);
     return outcome;
-}
-
-void touch(const QString &path)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
 } // namespace
@@ -115,38 +106,34 @@ private slots:
 
     void transcriptsReplayed()
     {
-        // What the real ssh printed with the runner's options against the test server (recorded by
-        // transcripts/record.sh; every one but the silent servers has a banner that carries ssh's phrases), played
-        // back by a fake ssh that then exits with ssh's code or, where ssh was still running, keeps running.
+        // What the real ssh printed with the runner's options against a test server (recorded by
+        // tools/record-ssh-transcripts.sh; every one but the silent servers has a banner that carries ssh's phrases),
+        // played back by a fake ssh that then exits with ssh's code or, where ssh was still running, keeps running.
         struct Case {
             const char *name;
             TunnelType type;
-            int exitCode; // -1: ssh was still running
-            QStringList statuses;
+            int exitCode;    // -1: ssh was still running
+            QString outcome; // the report after "connecting"
             // The line (counted from 1) that shows the run connected, if it does.
             int decidingLine = 0;
         };
-        const auto failed = [](const char *reason) {
-            return QStringList{"connecting", QStringLiteral("failed: ") + reason};
-        };
-        const QStringList connected{"connecting", "connected"};
         const QList<Case> cases{
-            {"first-address-refused", TunnelType::Local, -1, connected, 56},
-            {"every-address-refused", TunnelType::Local, 255, failed("Connection refused")},
-            {"banner-connected", TunnelType::Local, -1, connected, 50},
-            {"socks-connected", TunnelType::Socks, -1, connected, 50},
-            {"remote-connected", TunnelType::Remote, -1, connected, 55},
-            {"jump-connected", TunnelType::Local, -1, connected, 105},
-            {"jump-target-refuses-key", TunnelType::Local, 255, failed("Permission denied")},
-            {"jump-target-refuses-connection", TunnelType::Local, 255, failed("Connection refused")},
-            {"wrong-key", TunnelType::Local, 255, failed("Permission denied")},
-            {"busy-local-port", TunnelType::Local, 255, failed("Local port already in use")},
-            {"busy-remote-port", TunnelType::Remote, 255, failed("Remote forwarding failed")},
-            {"unknown-host", TunnelType::Local, 255, failed("Host not found")},
-            {"host-key-changed", TunnelType::Local, 255, failed("Host key verification failed")},
-            {"text-before-version", TunnelType::Local, 255, failed("Connection failed")},
-            {"silent-server", TunnelType::Local, -1, failed("Connection timed out")},
-            {"stalled-after-version", TunnelType::Local, -1, failed("Connection timed out")},
+            {"first-address-refused", TunnelType::Local, -1, "connected", 56},
+            {"every-address-refused", TunnelType::Local, 255, "failed: Connection refused"},
+            {"banner-connected", TunnelType::Local, -1, "connected", 50},
+            {"socks-connected", TunnelType::Socks, -1, "connected", 50},
+            {"remote-connected", TunnelType::Remote, -1, "connected", 55},
+            {"jump-connected", TunnelType::Local, -1, "connected", 105},
+            {"jump-target-refuses-key", TunnelType::Local, 255, "failed: Permission denied"},
+            {"jump-target-refuses-connection", TunnelType::Local, 255, "failed: Connection refused"},
+            {"wrong-key", TunnelType::Local, 255, "failed: Permission denied"},
+            {"busy-local-port", TunnelType::Local, 255, "failed: Local port already in use"},
+            {"busy-remote-port", TunnelType::Remote, 255, "failed: Remote forwarding failed"},
+            {"unknown-host", TunnelType::Local, 255, "failed: Host not found"},
+            {"host-key-changed", TunnelType::Local, 255, "failed: Host key verification failed"},
+            {"text-before-version", TunnelType::Local, 255, "failed: Connection failed"},
+            {"silent-server", TunnelType::Local, -1, "failed: Connection timed out"},
+            {"stalled-after-version", TunnelType::Local, -1, "failed: Connection timed out"},
         };
 
         // The tunnels' local port is held here, so a busy port is named with this process.
@@ -171,7 +158,7 @@ private slots:
             managers.push_back(std::make_unique<SSHManager>(program));
             recorders.push_back(std::make_unique<RunnerRecorder>(*managers.back()));
             // Only a run that never connects meets the deadline; a short one keeps the test quick.
-            if (c.statuses.last().endsWith("timed out"))
+            if (c.outcome.endsWith("timed out"))
                 managers.back()->setConnectionDeadline(deadlineMs);
             Tunnel t = tunnelFor(c.name, c.type);
             t.bindPort = QString::number(holder.serverPort());
@@ -182,15 +169,15 @@ private slots:
             const Case &c = cases.at(i);
             const RunnerRecorder &recorder = *recorders.at(i);
             QStringList expectedLog = fileLines(QStringLiteral(TRANSCRIPTS_DIR "/%1.txt").arg(c.name), true);
-            if (c.statuses.last().endsWith("Local port already in use"))
+            if (c.outcome.endsWith("Local port already in use"))
                 expectedLog.append(heldBy);
-            if (c.statuses.last().endsWith("timed out"))
+            if (c.outcome.endsWith("timed out"))
                 expectedLog.append(QStringLiteral("No connection after 1.5 s: ssh stopped"));
             const QByteArray story = QByteArray(c.name) + ": " + recorder.statusTexts(c.name).join(", ").toUtf8();
-            QVERIFY2(recorder.waitForStatuses(c.name, c.statuses.size()), story.constData());
+            QVERIFY2(recorder.waitForStatuses(c.name, 2), story.constData());
             QVERIFY2(recorder.waitForLogs(c.name, expectedLog.size()), story.constData());
             QCoreApplication::processEvents();
-            QCOMPARE(recorder.statusTexts(c.name), c.statuses);
+            QCOMPARE(recorder.statusTexts(c.name), QStringList({"connecting", c.outcome}));
             QCOMPARE(recorder.logTexts(c.name), expectedLog);
             QCOMPARE(recorder.runs(c.name), QList<quint64>{runs.at(i)});
             if (c.decidingLine > 0)
@@ -199,7 +186,7 @@ private slots:
         QVERIFY(!runs.contains(0));
         // A run stopped at the deadline leaves no process behind.
         for (qsizetype i = 0; i < cases.size(); ++i) {
-            if (cases.at(i).statuses.last().endsWith("timed out"))
+            if (cases.at(i).outcome.endsWith("timed out"))
                 QTRY_COMPARE(managers.at(i)->findChildren<QProcess *>().size(), 0);
         }
     }
@@ -226,9 +213,9 @@ private slots:
         QVERIFY(recorder.waitForLogs("t", 3));
         QCOMPARE(recorder.logTexts("t"),
                  QStringList({"a", "b", "debug1: Local forwarding listening on 127.0.0.1 port 8080."}));
-        touch(dir + "/go1");
+        QVERIFY(QFile(dir + "/go1").open(QIODevice::WriteOnly));
         QVERIFY(recorder.waitForStatus("t", TunnelStatus::Connected));
-        touch(dir + "/go2");
+        QVERIFY(QFile(dir + "/go2").open(QIODevice::WriteOnly));
         QVERIFY(recorder.waitForStatuses("t", 3));
         const QString replacement(QChar::ReplacementCharacter);
         QCOMPARE(recorder.logTexts("t"),
@@ -293,12 +280,6 @@ private slots:
                                    "exited f code=255 established=false",
                                    "failed f: Permission denied"};
         QCOMPARE(messages, expected);
-        for (const Log::Entry &entry : capture.entries()) {
-            const Log::Level level = entry.message.startsWith('[')         ? Log::Level::Debug
-                                     : entry.message.startsWith("failed ") ? Log::Level::Error
-                                                                           : Log::Level::Default;
-            QCOMPARE(entry.level, level);
-        }
 
         const QList<LogLine> lines = recorder.logs("t");
         QCOMPARE(lines.size(), 3);
@@ -307,8 +288,7 @@ private slots:
         for (const LogLine &line : lines)
             QVERIFY(QRegularExpression("^([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]$").match(line.time).hasMatch());
 
-        // A program that cannot be launched: one failed report with the launch error, nothing recorded.
-        capture.clear();
+        // A program that cannot be launched: one failed report with the launch error.
         SSHManager missing(fake.dir() + "/no-such-ssh");
         RunnerRecorder missingRecorder(missing);
         missing.start(tunnelFor("m"));
@@ -319,11 +299,7 @@ private slots:
         QCOMPARE(statuses.size(), 1);
         QCOMPARE(statuses.first().status, TunnelStatus::Failed);
         QVERIFY(statuses.first().reason && !statuses.first().reason->isEmpty());
-        QCOMPARE(capture.messages(Log::Category::Ssh),
-                 QStringList({"start m: ssh " + tunnelFor("m").sshArguments().join(' '),
-                              "launch failed m: " + *statuses.first().reason}));
-        missing.stop("m");
-        QCOMPARE(capture.messages(Log::Category::Ssh).size(), 2);
+        QVERIFY(capture.contains("launch failed m: " + *statuses.first().reason));
     }
 
     void stopAndRestartReportNothing()
@@ -331,10 +307,8 @@ private slots:
         FakeSsh fake;
         const QString program =
             fake.write("printf 'debug1: remote forward success for: listen 80, connect h:80\\n'\nexec sleep 30");
-        LogCapture capture;
         SSHManager manager(program);
         RunnerRecorder recorder(manager);
-
         const quint64 first = manager.start(tunnelFor("t", TunnelType::Remote));
         // Reports are queued, never delivered inside start.
         QVERIFY(recorder.statuses("t").isEmpty());
@@ -352,14 +326,10 @@ private slots:
         manager.stop("t");
         QVERIFY(!manager.isRunning("t"));
         QTRY_COMPARE(manager.findChildren<QProcess *>().size(), 0);
-        QCoreApplication::processEvents();
-        QCOMPARE(recorder.statuses("t").size(), 4);
-
-        capture.clear();
-        manager.stop("t");
         manager.stop("never-started");
         manager.stopAll();
-        QCOMPARE(capture.entries().size(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(recorder.statuses("t").size(), 4);
     }
 
     void optionInjectionGuard()
@@ -369,10 +339,8 @@ private slots:
         const QString argsFile = fake.dir() + "/args";
         const QString program = fake.write(
             QStringLiteral("touch '%1'\nprintf '%s\\n' \"$@\" > '%2'\nexec sleep 30").arg(ranMarker, argsFile));
-        LogCapture capture;
         SSHManager manager(program);
         RunnerRecorder recorder(manager);
-
         Tunnel hostOption = tunnelFor("host");
         hostOption.user.clear();
         hostOption.host = "-oProxyCommand=touch " + ranMarker;
@@ -384,9 +352,6 @@ private slots:
             QVERIFY(!manager.isRunning(t.id));
             QVERIFY(recorder.waitForStatuses(t.id, 1));
             QCOMPARE(recorder.statusTexts(t.id), QStringList({"failed: Invalid host name"}));
-            QVERIFY(capture.contains(QStringLiteral("refused %1: destination \"%2\" begins with \"-\" and would be "
-                                                    "read by ssh as an option")
-                                         .arg(t.id, t.destination())));
 
             const auto outcome = runTest(t, program);
             QTRY_COMPARE(outcome->calls, 1);
@@ -409,37 +374,23 @@ private slots:
     {
         FakeSsh fake;
         const QString argsFile = fake.dir() + "/args";
-        const QString ok = fake.write(
-            QStringLiteral("printf '%s\\n' \"$@\" > '%1'\nprintf 'lots of output\\n'\nexit 0").arg(argsFile), "ok");
-        const QString denied =
-            fake.write("printf 'deploy@gateway: Permission denied (publickey).\\r\\n' >&2\nexit 255", "denied");
-        const QString unknown =
-            fake.write("printf 'channel 0: open failed: administratively prohibited\\n' >&2\nexit 255", "unknown");
-        const QString remoteFalse = fake.write("exit 1", "false");
-
-        struct Case {
-            QString program;
-            bool ok;
-            QString message;
-        };
-        const QList<Case> cases{{ok, true, "Connected"},
-                                {denied, false, "Permission denied"},
-                                {unknown, false, "Could not connect"},
-                                {remoteFalse, false, "Could not connect"}};
-        LogCapture capture;
+        // What the client is asked to run, and a remote command that fails (verdicts from what a real ssh says are
+        // checked against the test server).
+        const QList<std::tuple<QString, bool, QString>> cases{
+            {fake.write(QStringLiteral("printf '%s\\n' \"$@\" > '%1'\nexit 0").arg(argsFile), "ok"), true, "Connected"},
+            {fake.write("exit 1", "false"), false, "Could not connect"}};
         Tunnel t = tunnelFor("t");
         t.user.clear();
         t.identity = "/keys/id";
         t.proxyJump = "jump";
         t.strictHostKey = false;
         t.sshPort = "2222";
-        for (const Case &c : cases) {
-            const auto outcome = runTest(t, c.program);
+        for (const auto &[program, ok, message] : cases) {
+            const auto outcome = runTest(t, program);
             QCOMPARE(outcome->calls, 0);
             QTRY_COMPARE(outcome->calls, 1);
-            QCOMPARE(outcome->ok, c.ok);
-            QCOMPARE(outcome->message, c.message);
-            QVERIFY(capture.contains("test @gateway: " + c.message));
+            QCOMPARE(outcome->ok, ok);
+            QCOMPARE(outcome->message, message);
         }
         QCOMPARE(fileLines(argsFile),
                  QStringList({"-o", "BatchMode=yes", "-o", "ConnectTimeout=8", "-o", "StrictHostKeyChecking=no", "-i",
@@ -462,7 +413,6 @@ private slots:
         QTRY_COMPARE(late->calls, 1);
         QVERIFY(!late->ok);
         QCOMPARE(late->message, "Connection timed out");
-        QVERIFY(capture.contains("test @gateway: Connection timed out"));
         QFile pid(pidFile);
         QVERIFY(pid.open(QIODevice::ReadOnly));
         QTRY_VERIFY_WITH_TIMEOUT(processGone(pid.readAll().trimmed().toLongLong()), SSHManager::killGraceMs + 5000);

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Records what the real ssh client prints, with the runner's own options, against a throw-away sshd on 127.0.0.1.
-# The files it writes next to this script are replayed by the runner tests through a fake ssh. Run it again only
-# when ssh's output changes (a new OpenSSH): bash tests/ssh/transcripts/record.sh
+# The files it writes to tests/ssh/transcripts/ are replayed by the runner tests through a fake ssh. Run it again
+# only when ssh's output changes (a new OpenSSH): bash tools/record-ssh-transcripts.sh
 # Needs: /usr/sbin/sshd, ssh-keygen, libnss-wrapper, python3 (for the stalled listeners only).
 set -euo pipefail
-out="$(cd "$(dirname "$0")" && pwd)"
+out="$(cd "$(dirname "$0")/../tests/ssh/transcripts" && pwd)"
 work="$(mktemp -d)"
 nss=/usr/lib/x86_64-linux-gnu/libnss_wrapper.so
 user="$(id -un)"
