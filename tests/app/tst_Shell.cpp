@@ -4,21 +4,24 @@
 #include "app/PopoverWindow.h"
 #include "app/TrayMenu.h"
 #include "engine/EngineHarness.h"
-#include "support/LogCapture.h"
-#include "support/Shots.h"
+#include "model/GeneralSettings.h"
 #include "support/TempHome.h"
+#include "ui/UiDriver.h"
 #include "ui/controls/Disclosure.h"
 #include "ui/controls/FWButton.h"
 #include "ui/controls/FWTextField.h"
+#include "ui/controls/Segmented.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/theme/SystemColorScheme.h"
 #include "ui/views/EditorSheet.h"
+#include "ui/views/GeneralTab.h"
+#include "ui/views/LogView.h"
 #include "ui/views/PlainIconButton.h"
+#include "ui/views/PreferencesView.h"
 #include "ui/views/TrafficLights.h"
+#include <QSystemTrayIcon>
 
 #include <QApplication>
-#include <QPainter>
-#include <QSystemTrayIcon>
 #include <QTest>
 
 namespace {
@@ -91,14 +94,10 @@ class TestShell : public QObject {
 private slots:
     void statusItemStatesAndAnimationOrder()
     {
-        LogCapture log;
         Shell shell;
         Coordinator &c = shell.coordinator();
-        QVERIFY(c.hasTrayIcon());
-        QVERIFY(log.contains(QStringLiteral("status item installed (dev=false)")));
-        QCOMPARE(c.statusToolTip(), QStringLiteral("Flumewire"));
-        QCOMPARE(c.shownFill(), F::Outline);
-        QVERIFY(!c.connectingTimerRunning());
+        QVERIFY(c.hasTrayIcon() && !c.connectingTimerRunning());
+        QVERIFY(c.statusToolTip() == QStringLiteral("Flumewire") && c.shownFill() == F::Outline);
 
         // Two connected and one connecting: connecting wins, no title, the icon animates with the clock.
         for (const char *id : {"a", "b", "c"})
@@ -118,9 +117,8 @@ private slots:
         // The third connects: title " 3", animation stopped on the full glyph.
         shell.set("c", TunnelStatus::Connected);
         QVERIFY(!c.connectingTimerRunning());
-        QCOMPARE(c.statusTitle(), QStringLiteral(" 3"));
-        QCOMPARE(c.statusToolTip(), QStringLiteral("Flumewire — 3 connected"));
-        QCOMPARE(c.trayMenu()->countAction()->text(), QStringLiteral("3 connected"));
+        QCOMPARE((QStringList{c.statusTitle(), c.statusToolTip(), c.trayMenu()->countAction()->text()}),
+                 (QStringList{" 3", "Flumewire — 3 connected", "3 connected"}));
         shell.clock->advance(1000);
         QCOMPARE(c.shownFill(), F::Full);
 
@@ -128,8 +126,7 @@ private slots:
         shell.state().stop("b");
         shell.state().stop("c");
         QCoreApplication::processEvents();
-        QCOMPARE(c.statusTitle(), QString());
-        QCOMPARE(c.shownFill(), F::Full);
+        QVERIFY(c.statusTitle().isEmpty() && c.shownFill() == F::Full);
         shell.set("a", TunnelStatus::Failed);
         QCOMPARE(c.shownFill(), F::Outline);
     }
@@ -177,23 +174,6 @@ private slots:
         QVERIFY(inks(prod.coordinator().statusImage()).contains(badgeGreen.rgb() & 0xffffff));
     }
 
-    void statusIconPictures()
-    {
-        for (bool dev : {false, true})
-            for (auto [fill, name] : {std::pair{F::Outline, "outline"}, {F::Body, "body"}, {F::Full, "full"}})
-                for (auto [bar, background] :
-                     {std::pair{"lightbar", QColor(236, 236, 236)}, {"darkbar", QColor(40, 40, 40)}})
-                    Shots::paint(QStringLiteral("statusicon-%1-%2-%3").arg(dev ? "dev" : "prod", name, bar), 22, 22,
-                                 background,
-                                 [&](QPainter &p) { p.drawImage(0, 0, menuBarImage(fill, 18, dev).image); });
-        // The connecting cycle as one strip, frame by frame.
-        Shots::paint("statusicon-connecting-frames", 88, 22, QColor(236, 236, 236), [](QPainter &p) {
-            int x = 0;
-            for (auto fill : {F::Body, F::Full, F::Body, F::Outline})
-                p.drawImage(QPointF(x++ * 22, 0), menuBarImage(fill, 18, false).image);
-        });
-    }
-
     void presentCardKeepsOneWindowPerSlot()
     {
         using Slot = Coordinator::Slot;
@@ -225,13 +205,21 @@ private slots:
         QVERIFY(!c.card(Slot::Preferences)->isFloating());
         QVERIFY(c.card(Slot::Editor)->isVisible());
 
-        // Every open card follows the appearance at once.
-        auto dark = [&](Slot slot) { return c.card(slot)->findChild<FWRoot *>()->theme().dark; };
-        shell.state().setAppearance(Appearance::Dark);
-        QVERIFY(dark(Slot::Log) && dark(Slot::Preferences) && dark(Slot::Editor));
-        Shots::save(c.card(Slot::Log), "card-log-placeholder-dark");
+        // Dark under Appearance: the state, every open card and the stored choice follow at once; the next run
+        // starts with the kept choice.
+        auto view = c.card(Slot::Preferences)->findChild<PreferencesView *>();
+        view->setTab(QStringLiteral("general"));
+        auto picker = qobject_cast<GeneralTab *>(view->content())->appearancePicker();
+        QTest::mouseClick(picker, Qt::LeftButton, {}, picker->optionRects().at(2).center().toPoint());
+        for (Slot slot : {Slot::Log, Slot::Preferences, Slot::Editor})
+            QVERIFY(c.card(slot)->findChild<FWRoot *>()->theme().dark);
+        QCOMPARE(c.settings().appearance(), Appearance::Dark);
         shell.state().setAppearance(Appearance::Light);
-        QVERIFY(!dark(Slot::Editor));
+        QVERIFY(!c.card(Slot::Editor)->findChild<FWRoot *>()->theme().dark);
+        c.settings().setAppearance(Appearance::Dark);
+        ManualClock clock;
+        Coordinator again(shell.state(), clock, false, QStringLiteral("Flumewire"));
+        QCOMPARE(shell.state().appearance(), Appearance::Dark);
     }
 
     void cardsCloseWithTheirButtonAndEscapeAndTheEditorKeepsNothing()
@@ -267,7 +255,7 @@ private slots:
         QVERIFY(!c.card(Slot::Editor));
         QCOMPARE(shell.state().tunnels().size(), 4);
 
-        // The log and the preferences close the same two ways.
+        // The log and the preferences close the same two ways; the preferences open on Tunnels every time.
         for (Slot slot : {Slot::Log, Slot::Preferences}) {
             for (bool escape : {true, false}) {
                 slot == Slot::Log ? c.viewLog("a") : c.openPreferences();
@@ -275,34 +263,29 @@ private slots:
                 QVERIFY(card->isVisible());
                 if (escape) {
                     QTest::keyClick(card, Qt::Key_Escape);
-                } else if (slot == Slot::Preferences) {
-                    // The preferences card's close button is the first of its drawn window buttons.
-                    auto lights = card->findChild<TrafficLights *>();
-                    QVERIFY(lights);
+                } else if (auto prefs = card->findChild<PreferencesView *>()) {
+                    QCOMPARE(prefs->tab(), QStringLiteral("tunnels"));
+                    TrafficLights *lights = prefs->trafficLights();
                     QCOMPARE(lights->accessibleName(), QStringLiteral("Close"));
                     QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(0).center().toPoint());
                 } else {
-                    PlainIconButton *close = nullptr;
-                    for (auto button : card->findChildren<PlainIconButton *>())
-                        if (button->iconName() == QLatin1String("x"))
-                            close = button;
-                    QVERIFY(close);
+                    PlainIconButton *close = card->findChild<LogView *>()->closeButton();
                     QCOMPARE(close->accessibleName(), QStringLiteral("Close"));
                     QTest::mouseClick(close, Qt::LeftButton);
                 }
                 QVERIFY(!card->isVisible());
+                if (auto prefs = card->findChild<PreferencesView *>())
+                    prefs->setTab(QStringLiteral("about"));
             }
         }
     }
 
     void noTrayOpensAWindowAndPopoverStaysOnScreen()
     {
-        LogCapture log;
         Shell shell;
-        // Offscreen has no tray: the popover's content opens as an ordinary window, with one line saying why.
+        // Offscreen has no tray: the popover's content opens as an ordinary window.
         QVERIFY(shell.coordinator().fallbackWindow()->isVisible());
         QCOMPARE(shell.coordinator().fallbackWindow()->windowType(), Qt::Window);
-        QCOMPARE(log.messages(Log::Category::App).filter(QStringLiteral("no system tray")).size(), 1);
 
         const QRect screen(0, 0, 1920, 1080);
         // Under an icon at the top right: below it, pulled inside the right edge.
@@ -321,11 +304,9 @@ private slots:
         Shell shell;
         Coordinator &c = shell.coordinator();
         QCOMPARE(c.trayIcon()->contextMenu(), c.trayMenu());
-        QStringList texts;
-        for (QAction *action : c.trayMenu()->actions())
-            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        QCOMPARE(texts, (QStringList{"No tunnels connected", "-", "Open Flumewire", "New Tunnel…", "Preferences…", "-",
-                                     "Quit Flumewire"}));
+        QCOMPARE(UiDriver::menuTexts(c.trayMenu()),
+                 (QStringList{"No tunnels connected", "-", "Open Flumewire", "New Tunnel…", "Preferences…", "-",
+                              "Quit Flumewire"}));
         QVERIFY(!c.trayMenu()->countAction()->isEnabled());
         shell.state().start("a");
         shell.set("a", TunnelStatus::Connected);
@@ -336,9 +317,9 @@ private slots:
         c.trayMenu()->openAction()->trigger();
         QVERIFY(c.fallbackWindow()->isVisible());
         c.trayMenu()->newTunnelAction()->trigger();
-        QVERIFY(c.card(Slot::Editor) && c.card(Slot::Editor)->isVisible());
         c.trayMenu()->preferencesAction()->trigger();
-        QVERIFY(c.card(Slot::Preferences) && c.card(Slot::Preferences)->isVisible());
+        for (Slot slot : {Slot::Editor, Slot::Preferences})
+            QVERIFY(c.card(slot) && c.card(slot)->isVisible());
         int terminations = 0;
         c.terminate = [&] { ++terminations; };
         c.trayMenu()->quitAction()->trigger();
@@ -351,44 +332,29 @@ private slots:
         QCOMPARE(c.trayMenu()->palette().color(QPalette::Highlight), FWTheme(true).accent());
     }
 
-    void closingTheNoTrayWindowQuitsCleanly()
+    void quitAndClosingTheNoTrayWindowStopEveryChildThenRestoreTheProxy()
     {
-        Shell shell;
-        shell.state().start("a");
-        shell.state().start("b");
-        int terminations = 0;
-        shell.coordinator().terminate = [&] {
-            ++terminations;
+        // Nothing else would be left to reach the running tunnels without a tray: closing its window quits too.
+        for (bool closeWindow : {false, true}) {
+            Shell shell;
+            shell.state().start("a");
+            shell.state().start("b");
+            int terminations = 0;
+            shell.coordinator().terminate = [&] {
+                ++terminations;
+                shell.delegate->shutDown();
+            };
+            if (closeWindow)
+                QVERIFY(shell.coordinator().fallbackWindow()->close());
+            else
+                shell.coordinator().quit();
+            QTRY_COMPARE(terminations, 1);
+            QCOMPARE(shell.runner->calls, (QStringList{"start a", "start b", "stopAll"}));
+            QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
+            // The notification may come twice (quit, then the application's own aboutToQuit): the work runs once.
             shell.delegate->shutDown();
-        };
-        // Nothing else would be left to reach the running tunnels: closing the window ends the application,
-        // children stopped first, the proxy put back after.
-        QVERIFY(shell.coordinator().fallbackWindow()->close());
-        QTRY_COMPARE(terminations, 1);
-        QCOMPARE(shell.runner->calls.last(), QStringLiteral("stopAll"));
-        QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
-    }
-
-    void quitStopsEveryChildThenRestoresTheProxy()
-    {
-        LogCapture log;
-        Shell shell;
-        shell.state().start("a");
-        shell.state().start("b");
-        int terminations = 0;
-        shell.coordinator().terminate = [&] {
-            ++terminations;
-            shell.delegate->shutDown();
-        };
-        shell.coordinator().quit();
-        QVERIFY(log.contains(QStringLiteral("quit requested")));
-        QCOMPARE(terminations, 1);
-        QCOMPARE(shell.runner->calls, (QStringList{"start a", "start b", "stopAll"}));
-        QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
-        // The notification may come twice (quit, then the application's own aboutToQuit): the work runs once.
-        shell.delegate->shutDown();
-        QCOMPARE(shell.runner->calls.size(), 3);
-        QCOMPARE(shell.proxy->calls.size(), 1);
+            QVERIFY(shell.runner->calls.size() == 3 && shell.proxy->calls.size() == 1);
+        }
     }
 };
 

@@ -19,6 +19,16 @@ fail() {
     [ -f "${work:-}/app.log" ] && { echo "--- application log"; cat "$work/app.log"; }
     exit 1
 }
+# wait_for TENTHS COMMAND...: runs the command every tenth of a second until it succeeds; false when it never did.
+wait_for() {
+    local tries=$1
+    shift
+    for _ in $(seq 1 "$tries"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
 
 # 1. No display at all (a server, an ssh session), also with the X11 platform asked for: a plain line, not Qt's abort.
 for platform in "" xcb; do
@@ -40,10 +50,7 @@ done
 [ -x "$sni_watcher" ] || missing+=("sni_watcher")
 [ -x "$close_window" ] || missing+=("close_window")
 if [ ${#missing[@]} -gt 0 ]; then
-    if [ -n "${CI:-}" ]; then
-        echo "FAIL: tray check needs ${missing[*]} (tools/packages.sh lists them)"
-        exit 1
-    fi
+    [ -n "${CI:-}" ] && fail "tray check needs ${missing[*]} (tools/packages.sh lists them)"
     echo "SKIPPED: tray check needs ${missing[*]}; install them to run it"
     exit 77
 fi
@@ -57,33 +64,26 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display number nobody uses.
-display=""
-for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || fail "no free X display"
-
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display and names it once it accepts clients.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY="$display"
+wait_for 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
 shot() { xwd -root -silent | convert xwd:- "png:$1"; }
-for _ in $(seq 1 50); do
-    xwd -root -silent >/dev/null 2>&1 && break
-    sleep 0.1
-done
+# Pixels that differ between two screenshots (optionally only within a WxH+X+Y area).
+differ() { compare -metric AE ${3:+-crop "$3"} "$1" "$2" null: 2>&1 | cut -d' ' -f1 | cut -d. -f1; }
+# True once a fresh screenshot differs from the given one by more than N pixels (within the area, if given).
+changed_from() {
+    shot "$work/now.png"
+    [ "$(differ "$1" "$work/now.png" "${3:-}")" -gt "$2" ] 2>/dev/null
+}
 
 # Every run gets a session bus of its own, so the application never meets the user's desktop services.
 private_bus() {
+    rm -f "$work/bus.address"
     dbus-daemon --session --nofork --nopidfile --print-address=1 >"$work/bus.address" 2>/dev/null &
     pids+=($!)
-    for _ in $(seq 1 50); do
-        [ -s "$work/bus.address" ] && break
-        sleep 0.1
-    done
+    wait_for 50 test -s "$work/bus.address" || fail "no private session bus"
     export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$work/bus.address")"
 }
 
@@ -107,71 +107,57 @@ start_app() {
 }
 # Waits up to twenty seconds for the application to end; fails when it does not, or ends with an error status.
 expect_exit() {
-    for _ in $(seq 1 200); do
-        kill -0 "$app_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$app_pid" 2>/dev/null && fail "$1: the application is still running"
+    wait_for 200 eval '! kill -0 "$app_pid" 2>/dev/null' || fail "$1: the application is still running"
     wait "$app_pid"
     local status=$?
     [ "$status" -eq 0 ] || fail "$1: the application ended with status $status"
     grep -q "quit requested" "$work/app.log" || fail "$1: no 'quit requested' line"
-    if pgrep -f "$stand_in" >/dev/null; then
-        fail "$1: an ssh child was left running"
-    fi
+    pgrep -f "$stand_in" >/dev/null && fail "$1: an ssh child was left running"
 }
 
-# 2. XEmbed tray.
+# 2. XEmbed tray. The tray area is the top-right 200 × 32 pixels; the icon has embedded once enough of it changed.
 private_bus
 trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
     --SetDockType true --transparent false >"$work/trayer.log" 2>&1 &
 pids+=($!)
-sleep 1
+wait_for 50 eval 'xdotool search --class trayer >/dev/null 2>&1' || fail "trayer did not start"
+sleep 0.5
 shot "$work/before.png"
 start_app
-
-# The tray area: the top-right 200 × 32 pixels. The icon has embedded when enough of it differs from before.
-changed=0
-for _ in $(seq 1 40); do
-    sleep 0.25
-    kill -0 "$app_pid" 2>/dev/null || fail "the application exited early"
-    shot "$work/after.png"
-    changed=$(compare -metric AE -crop 200x32+600+0 "$work/before.png" "$work/after.png" null: 2>&1 | cut -d' ' -f1)
-    [ "${changed%.*}" -gt 20 ] 2>/dev/null && break
-done
+wait_for 100 changed_from "$work/before.png" 20 200x32+600+0
+kill -0 "$app_pid" 2>/dev/null || fail "the application exited early"
+cp "$work/now.png" "$work/after.png"
 cp "$work/after.png" "$out/tray-screenshot.png"
 convert "$work/after.png" -crop 200x32+600+0 +repage -scale 400% "$out/tray-area.png"
 grep -q "no system tray available" "$work/app.log" && fail "the application found no tray"
-[ "${changed%.*}" -gt 20 ] 2>/dev/null || fail "the tray area did not change ($changed pixels)"
+changed=$(differ "$work/before.png" "$work/after.png" 200x32+600+0)
+[ "$changed" -gt 20 ] 2>/dev/null || fail "the tray area did not change ($changed pixels)"
 grep -q "status item installed" "$work/app.log" || fail "no 'status item installed' line"
 echo "tray icon embedded: $changed pixels changed in the tray area"
 
 # Where the icon is: the middle of what changed in the tray area.
 compare "$work/before.png" "$work/after.png" -compose src -highlight-color white -lowlight-color black \
     "$work/diff.png" 2>/dev/null
-box="$(convert "$work/diff.png" -crop 200x32+600+0 +repage -trim -format '%w %h %X %Y' info:)"
-read -r bw bh bx by <<<"$box"
+read -r bw bh bx by <<<"$(convert "$work/diff.png" -crop 200x32+600+0 +repage -trim -format '%w %h %X %Y' info:)"
 icon_x=$((600 + ${bx#+} + bw / 2))
 icon_y=$((${by#+} + bh / 2))
 
 # A left click opens the popover; Escape closes it.
 xdotool mousemove "$icon_x" "$icon_y" click 1
-sleep 1
-shot "$work/popover.png"
-cp "$work/popover.png" "$out/tray-popover.png"
-popover=$(compare -metric AE -crop 400x500+400+32 "$work/after.png" "$work/popover.png" null: 2>&1 | cut -d' ' -f1)
-[ "${popover%.*}" -gt 5000 ] 2>/dev/null || fail "a left click on the icon showed no popover ($popover pixels)"
+wait_for 50 changed_from "$work/after.png" 5000 400x500+400+32 ||
+    fail "a left click on the icon showed no popover ($(differ "$work/after.png" "$work/now.png" 400x500+400+32) pixels)"
+sleep 0.3
+shot "$out/tray-popover.png"
 xdotool key Escape
-sleep 0.5
+wait_for 50 eval '! changed_from "$work/after.png" 5000 400x500+400+32' || fail "Escape left the popover open"
 
 # A right click opens the context menu; "Quit Flumewire" is its last entry.
 shot "$work/closed.png"
 xdotool mousemove "$icon_x" "$icon_y" click 3
-sleep 1
-shot "$work/menu.png"
-cp "$work/menu.png" "$out/tray-context-menu.png"
-menu=$(compare -metric AE "$work/closed.png" "$work/menu.png" null: 2>&1 | cut -d' ' -f1)
-[ "${menu%.*}" -gt 2000 ] 2>/dev/null || fail "a right click on the icon showed no menu ($menu pixels)"
+wait_for 50 changed_from "$work/closed.png" 2000 ||
+    fail "a right click on the icon showed no menu ($(differ "$work/closed.png" "$work/now.png") pixels)"
+sleep 0.3
+shot "$out/tray-context-menu.png"
 xdotool key Up Return
 expect_exit "the tray menu's Quit"
 echo "XEmbed tray: popover on a left click, menu on a right click, Quit from the menu ended the application"
@@ -181,10 +167,7 @@ private_bus
 "$sni_watcher" --click "Quit Flumewire" >"$work/sni.log" 2>&1 &
 watcher_pid=$!
 pids+=($watcher_pid)
-for _ in $(seq 1 50); do
-    grep -q watching "$work/sni.log" && break
-    sleep 0.1
-done
+wait_for 50 grep -q watching "$work/sni.log"
 start_app
 wait "$watcher_pid"
 watcher_status=$?
@@ -197,29 +180,20 @@ expect_exit "the StatusNotifierItem menu's Quit"
 echo "StatusNotifierItem: registered with its menu; Quit from the menu ended the application"
 
 # 4. No tray: trayer gone and no watcher on the bus.
-for pid in "${pids[@]}"; do
-    case "$(ps -o comm= -p "$pid" 2>/dev/null)" in trayer) kill "$pid" ;; esac
-done
-sleep 0.5
+pkill -x -P $$ trayer
+wait_for 50 eval '! xdotool search --class trayer >/dev/null 2>&1'
 private_bus
 start_app
-window=""
-for _ in $(seq 1 50); do
-    window="$(xdotool search --onlyvisible --name '^Flumewire' 2>/dev/null | head -n1)"
-    [ -n "$window" ] && break
-    sleep 0.2
-done
-[ -n "$window" ] || fail "without a tray no window appeared"
+find_window() { window="$(xdotool search --onlyvisible --name '^Flumewire' 2>/dev/null | head -n1)" && [ -n "$window" ]; }
+wait_for 100 find_window || fail "without a tray no window appeared"
 grep -q "no system tray available" "$work/app.log" || fail "without a tray the log does not say so"
 pgrep -f "$stand_in" >/dev/null || fail "the autostart tunnel's ssh never started"
-sleep 0.5
-shot "$work/window.png"
-cp "$work/window.png" "$out/tray-fallback-window.png"
+sleep 0.3
+shot "$out/tray-fallback-window.png"
 # A loaded machine may map the window before it listens for the close request: ask again until it answers.
 for _ in $(seq 1 10); do
     "$close_window" "$window"
-    sleep 1
-    grep -q "quit requested" "$work/app.log" && break
+    wait_for 10 grep -q "quit requested" "$work/app.log" && break
 done
 expect_exit "closing the window"
 echo "no tray: the window showed; closing it ended the application with no ssh left"

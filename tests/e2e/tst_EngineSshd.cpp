@@ -1,14 +1,19 @@
 #include "engine/AppState.h"
+#include "model/GeneralSettings.h"
 #include "ssh/SSHManager.h"
 #include "support/EchoServer.h"
+#include "support/FakeDesktopServices.h"
 #include "support/FreePort.h"
-#include "support/LogCapture.h"
+#include "support/PrivateBus.h"
 #include "support/Processes.h"
 #include "support/SshdFixture.h"
 #include "support/TcpRoundTrip.h"
 #include "support/TempHome.h"
+#include "system/DesktopEvents.h"
+#include "system/NetworkWatcher.h"
 
 #include <QtTest>
+#include <csignal>
 #include <memory>
 
 using namespace TcpRoundTrip;
@@ -21,8 +26,6 @@ struct Engine {
     std::unique_ptr<AppState> state;
     // Per tunnel: what the engine published ("status" or "status: reason"), repeats folded.
     QHash<QString, QStringList> published;
-    // Per tunnel: the runner's reports to the engine, in the same form.
-    QHash<QString, QStringList> reports;
 
     explicit Engine(const QList<Tunnel> &tunnels)
     {
@@ -36,18 +39,12 @@ struct Engine {
         options.autostart = false;
         state = std::make_unique<AppState>(std::move(options));
 
-        AppState *s = state.get();
-        QObject::connect(s, &AppState::tunnelChanged, s, [this, s](const QString &id) {
-            if (const Tunnel *t = s->tunnel(id))
-                note(published[id], t->status, t->reason);
+        QObject::connect(state.get(), &AppState::tunnelChanged, state.get(), [this](const QString &id) {
+            const Tunnel *t = state->tunnel(id);
+            const QString text = textOf(t->status) + (t->reason ? QStringLiteral(": ") + *t->reason : QString());
+            if (published[id].isEmpty() || published[id].last() != text)
+                published[id].append(text);
         });
-        // Sits between the runner and the engine so the reports the engine then rewrites are seen too.
-        SSHRunning::StatusCallback engineSide = ssh.onStatus;
-        ssh.onStatus = [this, engineSide](const QString &id, quint64 run, TunnelStatus status,
-                                          const std::optional<QString> &reason) {
-            note(reports[id], status, reason);
-            engineSide(id, run, status, reason);
-        };
     }
 
     ~Engine()
@@ -56,21 +53,13 @@ struct Engine {
         ssh.stopAll();
     }
 
-    static void note(QStringList &trace, TunnelStatus status, const std::optional<QString> &reason)
-    {
-        const QString text = reason ? textOf(status) + QStringLiteral(": ") + *reason : textOf(status);
-        if (trace.isEmpty() || trace.last() != text)
-            trace.append(text);
-    }
-
     const Tunnel &t(const QString &id) const { return *state->tunnel(id); }
     TunnelStatus status(const QString &id) const { return t(id).status; }
 
-    // Everything the engine and the runner said about one tunnel, for failure messages.
+    // What the engine published and logged about one tunnel, for failure messages.
     QByteArray story(const QString &id) const
     {
-        QStringList lines{QStringLiteral("published: ") + published.value(id).join(QStringLiteral(" | ")),
-                          QStringLiteral("reports: ") + reports.value(id).join(QStringLiteral(" | "))};
+        QStringList lines{published.value(id).join(QStringLiteral(" | "))};
         for (const LogLine &line : state->logs(id))
             lines.append(line.text);
         return lines.join(u'\n').toUtf8();
@@ -81,11 +70,8 @@ struct Engine {
 QString forwardArgument(const Tunnel &tunnel)
 {
     const QStringList args = tunnel.sshArguments();
-    for (qsizetype i = 0; i + 1 < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("-L") || args.at(i) == QLatin1String("-R") || args.at(i) == QLatin1String("-D"))
-            return args.at(i + 1);
-    }
-    return {};
+    const qsizetype at = args.indexOf(QRegularExpression(QStringLiteral("^-[LRD]$")));
+    return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
 }
 
 } // namespace
@@ -123,11 +109,9 @@ private slots:
         const Tunnel tunnel = forward(TunnelType::Local, "db");
         const quint16 port = tunnel.bindPort.toUShort();
         Engine e({tunnel});
-        LogCapture capture;
 
         e.state->start("db");
         QTRY_VERIFY2_WITH_TIMEOUT(e.status("db") == TunnelStatus::Connected, e.story("db"), 20000);
-        QCOMPARE(e.t("db").activeHostIndex, 0);
         QVERIFY(e.state->everConnected("db"));
         QCOMPARE(roundTrip(port, "first run"), QByteArray("first run"));
         QCOMPARE(processesWith(forwardArgument(tunnel)), 1);
@@ -137,20 +121,13 @@ private slots:
         const QList<qint64> before = m_sshd.sessionPids();
         QVERIFY(!before.isEmpty());
         m_sshd.killSessions();
-        QTRY_VERIFY2_WITH_TIMEOUT(e.reports.value("db").contains("failed: Disconnected"), e.story("db"), 20000);
-        QTRY_VERIFY2_WITH_TIMEOUT(e.published.value("db").contains("failed: Reconnecting in 1s (1/6)"), e.story("db"),
-                                  20000);
-        QTRY_VERIFY2_WITH_TIMEOUT(e.status("db") == TunnelStatus::Connected, e.story("db"), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(e.published.value("db").size() == 5 && e.status("db") == TunnelStatus::Connected,
+                                  e.story("db"), 30000);
         QCOMPARE(e.published.value("db"), QStringList({"connecting", "connected", "failed: Reconnecting in 1s (1/6)",
                                                        "connecting", "connected"}));
-        QCOMPARE(e.reports.value("db"),
-                 QStringList({"connecting", "connected", "failed: Disconnected", "connecting", "connected"}));
         QCOMPARE(e.state->reconnectAttempts("db"), 0);
         QCOMPARE(e.t("db").activeHostIndex, 0);
         QVERIFY(!e.state->hasPendingWork("db"));
-        const QStringList stateLog = capture.messages(Log::Category::State);
-        QCOMPARE(stateLog.count(QStringLiteral("auto-reconnect db in 1s (attempt 1)")), 1);
-        QCOMPARE(stateLog.count(QStringLiteral("connect db (L) via primary")), 2);
         // The reconnect started a fresh log: no line of the dropped run is left.
         QVERIFY(!e.state->logs("db").isEmpty());
         for (const LogLine &line : e.state->logs("db"))
@@ -158,9 +135,6 @@ private slots:
         QCOMPARE(roundTrip(port, "after the drop"), QByteArray("after the drop"));
         QCOMPARE(processesWith(forwardArgument(tunnel)), 1);
         QVERIFY(m_sshd.sessionPids() != before);
-
-        e.state->stop("db");
-        QTRY_COMPARE_WITH_TIMEOUT(processesWith(forwardArgument(tunnel)), 0, 10000);
     }
 
     void deadPrimaryFailsOverToTheBackup()
@@ -171,7 +145,6 @@ private slots:
         tunnel.backupSshPort = QString::number(m_sshd.port());
         const quint16 port = tunnel.bindPort.toUShort();
         Engine e({tunnel});
-        LogCapture capture;
 
         e.state->start("web");
         QTRY_VERIFY2_WITH_TIMEOUT(e.status("web") == TunnelStatus::Connected, e.story("web"), 30000);
@@ -180,30 +153,8 @@ private slots:
         QCOMPARE(e.published.value("web"),
                  QStringList({"connecting", "connecting: Primary unreachable — trying backup…",
                               "connecting: Connecting via backup…", "connected"}));
-        QVERIFY(e.reports.value("web").contains("failed: Connection refused"));
-        const QStringList stateLog = capture.messages(Log::Category::State);
-        QVERIFY(stateLog.contains(QStringLiteral("failover web → backup")));
-        QCOMPARE(stateLog.count(QStringLiteral("connect web (L) via primary")), 1);
-        QCOMPARE(stateLog.count(QStringLiteral("connect web (L) via backup")), 1);
         QCOMPARE(e.state->reconnectAttempts("web"), 0);
         QCOMPARE(roundTrip(port, "through the backup"), QByteArray("through the backup"));
-
-        // The session on the backup drops while the primary is still dead: the engine fails over to the primary,
-        // which refuses (ssh reports that twice: the failure line, then the exit), and then to the backup again.
-        e.published["web"].clear();
-        capture.clear();
-        m_sshd.killSessions();
-        QTRY_VERIFY2_WITH_TIMEOUT(e.reports.value("web").contains("failed: Disconnected"), e.story("web"), 20000);
-        QTRY_VERIFY2_WITH_TIMEOUT(e.status("web") == TunnelStatus::Connected, e.story("web"), 30000);
-        const QStringList seen = e.published.value("web");
-        QCOMPARE(seen.mid(seen.indexOf("connecting: Backup unreachable — trying primary…")),
-                 QStringList({"connecting: Backup unreachable — trying primary…", "connecting",
-                              "connecting: Primary unreachable — trying backup…", "connecting: Connecting via backup…",
-                              "connected"}));
-        QCOMPARE(e.t("web").activeHostIndex, 1);
-        QCOMPARE(e.state->reconnectAttempts("web"), 0);
-        QCOMPARE(capture.messages(Log::Category::State).count(QStringLiteral("connect web (L) via backup")), 1);
-        QCOMPARE(roundTrip(port, "back on the backup"), QByteArray("back on the backup"));
 
         e.state->stop("web");
         QCOMPARE(e.t("web").activeHostIndex, 0);
@@ -215,48 +166,37 @@ private slots:
         const QList<Tunnel> tunnels{forward(TunnelType::Local, "local"), forward(TunnelType::Socks, "socks"),
                                     forward(TunnelType::Remote, "remote")};
         Engine e(tunnels);
-        QSet<QString> sampled;
-        connect(e.state.get(), &AppState::tunnelChanged, this, [&](const QString &id) {
-            if (!e.t(id).latencyMs.isEmpty())
-                sampled.insert(id);
-        });
-
         for (const Tunnel &t : tunnels)
             e.state->start(t.id);
         for (const Tunnel &t : tunnels)
             QTRY_VERIFY2_WITH_TIMEOUT(e.status(t.id) == TunnelStatus::Connected, e.story(t.id), 20000);
 
-        // Probes run on every third connected tick; give the busy machine room for a few rounds. They time a
-        // connection to the SSH server as ssh resolved it, not to the forward: the service behind it sees nothing.
+        // Probes time a connection to the SSH server as ssh resolved it, not to the forward: the service behind it
+        // sees nothing.
         const int served = m_echo.connectionCount();
-        QTRY_VERIFY_WITH_TIMEOUT(e.t("local").latencyMs.size() >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.t("local").latencyMs.isEmpty(), 20000);
         QCOMPARE(e.state->serverAddress("local"), (ServerAddress{"127.0.0.1", m_sshd.port()}));
         QCOMPARE(m_echo.connectionCount(), served);
-        QVERIFY(e.state->probeCounter() >= 6);
         for (const double ms : e.t("local").latencyMs)
             QVERIFY2(ms >= 0 && ms < 2000, qPrintable(QString::number(ms)));
-        QCOMPARE(sampled, QSet<QString>({"local"}));
         QVERIFY(e.t("socks").latencyMs.isEmpty());
         QVERIFY(e.t("remote").latencyMs.isEmpty());
-        QCOMPARE(e.status("local"), TunnelStatus::Connected);
         QCOMPARE(roundTrip(tunnels.at(0).bindPort.toUShort(), "after probing"), QByteArray("after probing"));
         QCOMPARE(roundTrip(tunnels.at(2).bindPort.toUShort(), "remote"), QByteArray("remote"));
 
-        for (const Tunnel &t : tunnels)
-            QCOMPARE(processesWith(forwardArgument(t)), 1);
-        for (const Tunnel &t : tunnels)
-            e.state->stop(t.id);
         for (const Tunnel &t : tunnels) {
+            QCOMPARE(processesWith(forwardArgument(t)), 1);
+            e.state->stop(t.id);
             QVERIFY(!e.ssh.isRunning(t.id));
             QCOMPARE(e.status(t.id), TunnelStatus::Idle);
             QVERIFY(e.t(t.id).latencyMs.isEmpty());
         }
         for (const Tunnel &t : tunnels)
             QTRY_COMPARE_WITH_TIMEOUT(processesWith(forwardArgument(t)), 0, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!accepts(tunnels.at(0).bindPort.toUShort()), 10000);
-
-        // Nothing the stopped children said late brings a tunnel back or schedules a reconnect.
-        QTest::qWait(1500);
+        // Once the runner has let go of every child, all they said late has been delivered: none of it brings a
+        // tunnel back or schedules a reconnect.
+        QTRY_VERIFY_WITH_TIMEOUT(e.ssh.findChildren<QProcess *>().isEmpty(), 10000);
+        QCoreApplication::processEvents();
         for (const Tunnel &t : tunnels) {
             QCOMPARE(e.status(t.id), TunnelStatus::Idle);
             QVERIFY(!e.t(t.id).reason);
@@ -264,6 +204,38 @@ private slots:
             QVERIFY(!e.state->wantsConnection(t.id));
         }
         QCOMPARE(e.state->activeCount(), 0);
+    }
+
+    // A laptop moves to another network: the tunnel's TCP session is dead (its server side frozen, so nothing passes
+    // and nothing fails), NetworkManager announces a new primary connection, and the tunnel must carry bytes again on
+    // a fresh session at once rather than after ssh's keep-alive gives up (about 90 s).
+    void newPrimaryConnectionRestartsTheTunnelAtOnce()
+    {
+        REQUIRE_OR_SKIP(PrivateBus::available(), "dbus-daemon");
+        PrivateBus bus;
+        QVERIFY2(bus.start(), qPrintable(bus.error()));
+        FakeNetworkManager nm(bus.connect(QStringLiteral("nm")));
+        QVERIFY(nm.isRegistered());
+        const Tunnel tunnel = forward(TunnelType::Local, "db");
+        Engine e({tunnel});
+        GeneralSettings settings(UserDefaults::defaultPath(false));
+        const QDBusConnection app = bus.connect(QStringLiteral("app"));
+        DesktopEvents events(*e.state, settings, app, app, QStringLiteral("Flumewire"));
+        QTRY_VERIFY(events.networkWatcher().isReady());
+
+        e.state->start("db");
+        QTRY_VERIFY2_WITH_TIMEOUT(e.status("db") == TunnelStatus::Connected, e.story("db"), 20000);
+        const QList<qint64> frozen = m_sshd.sessionPids();
+        m_sshd.signalSessions(SIGSTOP);
+        auto thaw = qScopeGuard([&] { m_sshd.signalSessions(SIGCONT); });
+
+        e.published["db"].clear();
+        nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/7"));
+        QTRY_VERIFY2_WITH_TIMEOUT(!e.published.value("db").isEmpty() && e.status("db") == TunnelStatus::Connected,
+                                  e.story("db"), 20000);
+        QCOMPARE(roundTrip(tunnel.bindPort.toUShort(), "after the change"), QByteArray("after the change"));
+        const QList<qint64> sessions = m_sshd.sessionPids();
+        QVERIFY(std::ranges::any_of(sessions, [&](qint64 pid) { return !frozen.contains(pid); }));
     }
 };
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from this build folder with cpack and checks it: lintian finds no errors, the desktop
 # entry, AppStream metadata, manual page and user units pass their validators. Then, as root, installs it with apt,
-# runs the installed program (a regular build; `up` for one tunnel against a throw-away sshd) and removes it again.
-# Usage: package_check.sh <build folder> <installed-up check program> <expected --version line>
+# runs the installed program (a regular build; the command-line test's `up` case against a throw-away sshd) and
+# removes it again.
+# Usage: package_check.sh <build folder> <tst_command_line_sshd> <expected --version line>
 set -u
 build=$1
 up_check=$2
@@ -130,7 +131,7 @@ else
 fi
 
 echo "--- flumewire up with the installed program"
-FLUMEWIRE_INSTALLED=/usr/bin/flumewire FLUMEWIRE_INSTALLED_UNIT=/usr/lib/systemd/user/flumewire-up@.service \
-    "$up_check" || fail "flumewire up with the installed program"
+FLUMEWIRE_INSTALLED=/usr/bin/flumewire "$up_check" upCarriesBytesHoldsTheLockAndStopsOnSigterm ||
+    fail "flumewire up with the installed program"
 
 echo "package checks passed"

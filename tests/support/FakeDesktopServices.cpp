@@ -1,62 +1,65 @@
 #include "support/FakeDesktopServices.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusVariant>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
-FakeNotifications::FakeNotifications(const QDBusConnection &bus) : m_bus(bus)
+FakeService::FakeService(const QDBusConnection &bus, const QString &service, const QString &path)
+    : m_bus(bus), m_service(service), m_path(path)
 {
-    m_registered =
-        m_bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this, QDBusConnection::ExportAllSlots) &&
-        m_bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
 }
 
-FakeNotifications::~FakeNotifications()
+FakeService::~FakeService()
 {
-    m_bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
-    m_bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+    m_bus.unregisterService(m_service);
+    m_bus.unregisterObject(m_path);
+}
+
+void FakeService::publish()
+{
+    m_registered =
+        m_bus.registerObject(m_path, this, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+        m_bus.registerService(m_service);
+}
+
+void FakeService::emitSignal(const QString &interface, const QString &name, const QVariantList &arguments)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(m_path, interface, name);
+    signal.setArguments(arguments);
+    m_bus.send(signal);
+}
+
+FakeNotifications::FakeNotifications(const QDBusConnection &bus)
+    : FakeService(bus, QStringLiteral("org.freedesktop.Notifications"),
+                  QStringLiteral("/org/freedesktop/Notifications"))
+{
+    publish();
 }
 
 uint FakeNotifications::Notify(const QString &app, uint, const QString &, const QString &summary, const QString &body,
                                const QStringList &, const QVariantMap &, int)
 {
-    notes.append({app, summary, body});
-    return uint(notes.size());
+    apps.append(app);
+    texts.append(summary + QStringLiteral(" | ") + body);
+    return uint(texts.size());
 }
 
-QStringList FakeNotifications::texts() const
+FakeLogind::FakeLogind(const QDBusConnection &bus)
+    : FakeService(bus, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"))
 {
-    QStringList result;
-    for (const Note &note : notes)
-        result.append(note.summary + QStringLiteral(" | ") + note.body);
-    return result;
-}
-
-FakeLogind::FakeLogind(const QDBusConnection &bus) : m_bus(bus)
-{
-    m_registered =
-        m_bus.registerObject(QStringLiteral("/org/freedesktop/login1"), this, QDBusConnection::ExportAllSlots) &&
-        m_bus.registerService(QStringLiteral("org.freedesktop.login1"));
+    publish();
 }
 
 FakeLogind::~FakeLogind()
 {
-    m_bus.unregisterService(QStringLiteral("org.freedesktop.login1"));
-    m_bus.unregisterObject(QStringLiteral("/org/freedesktop/login1"));
     for (int fd : std::as_const(m_locks))
         ::close(fd);
 }
 
 void FakeLogind::prepareForSleep(bool sleeping)
 {
-    QDBusMessage signal =
-        QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
-                                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
-    signal << sleeping;
-    m_bus.send(signal);
+    emitSignal(QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), {sleeping});
 }
 
 QDBusUnixFileDescriptor FakeLogind::Inhibit(const QString &, const QString &, const QString &, const QString &)
@@ -73,47 +76,34 @@ QDBusUnixFileDescriptor FakeLogind::Inhibit(const QString &, const QString &, co
 
 int FakeLogind::locksHeld() const
 {
-    int held = 0;
-    for (int fd : m_locks) {
+    // The write end of a pipe reports an error once no reader is left: the lock was let go.
+    return int(std::ranges::count_if(m_locks, [](int fd) {
         pollfd p{fd, POLLOUT, 0};
-        // The write end of a pipe reports an error once no reader is left: the lock was let go.
-        if (::poll(&p, 1, 0) >= 0 && !(p.revents & POLLERR))
-            ++held;
-    }
-    return held;
+        return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLERR);
+    }));
 }
 
 FakeNetworkManager::FakeNetworkManager(const QDBusConnection &bus, uint connectivity, const QString &primary)
-    : m_bus(bus), m_connectivity(connectivity), m_primary(primary)
+    : FakeService(bus, QStringLiteral("org.freedesktop.NetworkManager"),
+                  QStringLiteral("/org/freedesktop/NetworkManager")),
+      m_connectivity(connectivity), m_primary(primary)
 {
-    m_registered = m_bus.registerObject(QStringLiteral("/org/freedesktop/NetworkManager"), this,
-                                        QDBusConnection::ExportAllProperties) &&
-                   m_bus.registerService(QStringLiteral("org.freedesktop.NetworkManager"));
-}
-
-FakeNetworkManager::~FakeNetworkManager()
-{
-    m_bus.unregisterService(QStringLiteral("org.freedesktop.NetworkManager"));
-    m_bus.unregisterObject(QStringLiteral("/org/freedesktop/NetworkManager"));
+    publish();
 }
 
 void FakeNetworkManager::setConnectivity(uint connectivity)
 {
     m_connectivity = connectivity;
-    announce({{QStringLiteral("Connectivity"), QVariant::fromValue(connectivity)}});
+    emitSignal(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
+               {QStringLiteral("org.freedesktop.NetworkManager"),
+                QVariantMap{{QStringLiteral("Connectivity"), QVariant::fromValue(connectivity)}}, QStringList()});
 }
 
 void FakeNetworkManager::setPrimaryConnection(const QString &path)
 {
     m_primary = path;
-    announce({{QStringLiteral("PrimaryConnection"), QVariant::fromValue(QDBusObjectPath(path))}});
-}
-
-void FakeNetworkManager::announce(const QVariantMap &changed)
-{
-    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/NetworkManager"),
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
-    signal << QStringLiteral("org.freedesktop.NetworkManager") << changed << QStringList();
-    m_bus.send(signal);
+    emitSignal(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
+               {QStringLiteral("org.freedesktop.NetworkManager"),
+                QVariantMap{{QStringLiteral("PrimaryConnection"), QVariant::fromValue(QDBusObjectPath(path))}},
+                QStringList()});
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Require.h"
+
 #include <QDBusConnection>
 #include <QProcess>
 #include <QTemporaryDir>

@@ -9,49 +9,20 @@
 
 RunnerRecorder::RunnerRecorder(SSHRunning &runner)
 {
-    const auto noteThread = [this] {
-        m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+    runner.onStatus = [this](const QString &id, quint64 run, TunnelStatus status,
+                             const std::optional<QString> &reason) {
+        m_statuses[id].append(Status{run, status, reason, m_logs.value(id).size()});
+        note(id, run);
     };
-    runner.onStatus = [this, noteThread](const QString &id, quint64 run, TunnelStatus status,
-                                         const std::optional<QString> &reason) {
-        noteThread();
-        m_statuses.append(Status{id, run, status, reason, logs(id).size()});
-        noteRun(id, run);
-    };
-    runner.onLog = [this, noteThread](const QString &id, quint64 run, const LogLine &line) {
-        noteThread();
-        m_logs.append({id, line});
-        noteRun(id, run);
+    runner.onLog = [this](const QString &id, quint64 run, const LogLine &line) {
+        m_logs[id].append(line);
+        note(id, run);
     };
 }
 
-QList<RunnerRecorder::Status> RunnerRecorder::statuses(const QString &id) const
+void RunnerRecorder::note(const QString &id, quint64 run)
 {
-    QList<Status> out;
-    for (const Status &s : m_statuses) {
-        if (s.id == id)
-            out << s;
-    }
-    return out;
-}
-
-QList<LogLine> RunnerRecorder::logs(const QString &id) const
-{
-    QList<LogLine> out;
-    for (const auto &entry : m_logs) {
-        if (entry.first == id)
-            out << entry.second;
-    }
-    return out;
-}
-
-QList<quint64> RunnerRecorder::runs(const QString &id) const
-{
-    return m_runs.value(id);
-}
-
-void RunnerRecorder::noteRun(const QString &id, quint64 run)
-{
+    m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
     QList<quint64> &seen = m_runs[id];
     if (seen.isEmpty() || seen.last() != run)
         seen.append(run);
@@ -60,7 +31,7 @@ void RunnerRecorder::noteRun(const QString &id, quint64 run)
 QStringList RunnerRecorder::logTexts(const QString &id) const
 {
     QStringList out;
-    for (const LogLine &line : logs(id))
+    for (const LogLine &line : m_logs.value(id))
         out << line.text;
     return out;
 }
@@ -68,24 +39,24 @@ QStringList RunnerRecorder::logTexts(const QString &id) const
 QStringList RunnerRecorder::statusTexts(const QString &id) const
 {
     QStringList out;
-    for (const Status &s : statuses(id))
+    for (const Status &s : m_statuses.value(id))
         out << (s.reason ? textOf(s.status) + QStringLiteral(": ") + *s.reason : textOf(s.status));
     return out;
 }
 
 bool RunnerRecorder::waitForStatuses(const QString &id, int count, int timeoutMs) const
 {
-    return QTest::qWaitFor([&] { return statuses(id).size() >= count; }, timeoutMs);
+    return QTest::qWaitFor([&] { return m_statuses.value(id).size() >= count; }, timeoutMs);
 }
 
 bool RunnerRecorder::waitForStatus(const QString &id, TunnelStatus status, int timeoutMs) const
 {
     return QTest::qWaitFor(
-        [&] { return std::ranges::any_of(statuses(id), [&](const Status &s) { return s.status == status; }); },
+        [&] { return std::ranges::any_of(m_statuses.value(id), [&](const Status &s) { return s.status == status; }); },
         timeoutMs);
 }
 
 bool RunnerRecorder::waitForLogs(const QString &id, int count, int timeoutMs) const
 {
-    return QTest::qWaitFor([&] { return logs(id).size() >= count; }, timeoutMs);
+    return QTest::qWaitFor([&] { return m_logs.value(id).size() >= count; }, timeoutMs);
 }

@@ -11,11 +11,10 @@
 
 class SSHRunning;
 
-// Records what a runner reports through its two callbacks, in arrival order, for assertions.
+// Records what a runner reports through its two callbacks, per tunnel id in arrival order, for assertions.
 class RunnerRecorder {
 public:
     struct Status {
-        QString id;
         quint64 run = 0;
         TunnelStatus status = TunnelStatus::Idle;
         std::optional<QString> reason;
@@ -25,25 +24,25 @@ public:
 
     explicit RunnerRecorder(SSHRunning &runner);
 
-    QList<Status> statuses(const QString &id) const;
-    QList<LogLine> logs(const QString &id) const;
+    QList<Status> statuses(const QString &id) const { return m_statuses.value(id); }
+    QList<LogLine> logs(const QString &id) const { return m_logs.value(id); }
     // The runs the id's reports and log lines named, in arrival order, repeats folded.
-    QList<quint64> runs(const QString &id) const;
+    QList<quint64> runs(const QString &id) const { return m_runs.value(id); }
     QStringList logTexts(const QString &id) const;
     // "connecting", "connected", "failed: <reason>" per report, for readable comparisons.
     QStringList statusTexts(const QString &id) const;
-    // Processes events until the id has at least `count` reports (false after timeoutMs).
+    // Process events until the id has at least `count` reports, a report with `status`, or `count` log lines (false
+    // after timeoutMs).
     bool waitForStatuses(const QString &id, int count, int timeoutMs = 20000) const;
-    // Processes events until a report with this status arrives for the id, or the id has `count` log lines.
     bool waitForStatus(const QString &id, TunnelStatus status, int timeoutMs = 20000) const;
     bool waitForLogs(const QString &id, int count, int timeoutMs = 20000) const;
     bool onMainThread() const { return m_allOnMainThread; }
 
 private:
-    void noteRun(const QString &id, quint64 run);
+    void note(const QString &id, quint64 run);
 
-    QList<Status> m_statuses;
-    QList<std::pair<QString, LogLine>> m_logs;
+    QHash<QString, QList<Status>> m_statuses;
+    QHash<QString, QList<LogLine>> m_logs;
     QHash<QString, QList<quint64>> m_runs;
     bool m_allOnMainThread = true;
 };

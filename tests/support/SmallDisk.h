@@ -1,11 +1,13 @@
 #pragma once
 
+#include "support/Require.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
 // A real, tiny file system (a 64 KiB tmpfs mounted on a temporary folder) that a test can fill to the last byte, so
 // that writes fail with "no space left" exactly as on a full disk. Mounting needs root, which CI has; elsewhere
-// the test using it is skipped, loudly (see SMALL_DISK_OR_SKIP), and under CI=true it fails instead.
+// the test using it is skipped, loudly (SMALL_DISK_OR_SKIP), and under CI=true it fails instead.
 class SmallDisk {
 public:
     SmallDisk();
@@ -26,11 +28,4 @@ private:
     QString m_whyNot;
 };
 
-#define SMALL_DISK_OR_SKIP(disk)                                                                                       \
-    do {                                                                                                               \
-        if (!(disk).mounted()) {                                                                                       \
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))                                                   \
-                QFAIL(qPrintable("cannot mount a small file system under CI: " + (disk).whyNot()));                    \
-            QSKIP(qPrintable("SKIPPED, no small file system to fill (needs root): " + (disk).whyNot()));               \
-        }                                                                                                              \
-    } while (false)
+#define SMALL_DISK_OR_SKIP(disk) REQUIRE_OR_SKIP((disk).mounted(), "a small file system to fill: " + (disk).whyNot())

@@ -21,7 +21,8 @@ QString loginName()
     return entry && entry->pw_name ? QString::fromLocal8Bit(entry->pw_name) : qEnvironmentVariable("USER");
 }
 
-QList<qint64> childrenOf(qint64 pid)
+// The children of a process, from /proc; with `deep`, their descendants too.
+QList<qint64> childrenOf(qint64 pid, bool deep)
 {
     QList<qint64> out;
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
@@ -30,15 +31,14 @@ QList<qint64> childrenOf(qint64 pid)
         if (!file.open(QIODevice::ReadOnly))
             continue;
         for (const QByteArray &piece : file.readAll().split(' ')) {
-            bool ok = false;
-            const qint64 child = piece.trimmed().toLongLong(&ok);
-            if (ok)
-                out << child;
+            if (const qint64 child = piece.trimmed().toLongLong(); child > 0)
+                out << child << (deep ? childrenOf(child, true) : QList<qint64>());
         }
     }
     return out;
 }
 
+// Gone, or a zombie its parent has not reaped yet.
 bool processGone(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -49,6 +49,14 @@ bool processGone(qint64 pid)
     return close >= 0 && text.size() > close + 2 && text.at(close + 2) == 'Z';
 }
 
+bool keygen(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
+                                           QStringLiteral("-N"), QString(), QStringLiteral("-f"), path});
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 } // namespace
 
 SshdFixture::SshdFixture() : m_user(loginName())
@@ -56,6 +64,11 @@ SshdFixture::SshdFixture() : m_user(loginName())
     m_sshd.setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(&m_sshd, &QProcess::readyReadStandardOutput, &m_sshd,
                      [this] { m_log += m_sshd.readAllStandardOutput(); });
+    // Its own process group, and it goes away with the test even if the test crashes.
+    m_sshd.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
 }
 
 SshdFixture::~SshdFixture()
@@ -68,147 +81,68 @@ bool SshdFixture::available()
     return QFileInfo(sshdPath).isExecutable();
 }
 
-bool SshdFixture::writeFile(const QString &name, const QByteArray &data) const
+bool SshdFixture::writeFile(const QString &name, const QByteArray &data)
 {
-    QFile file(m_dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(data) == data.size();
-}
-
-bool SshdFixture::runKeygen(const QString &path)
-{
-    QProcess keygen;
-    keygen.setProcessChannelMode(QProcess::MergedChannels);
-    keygen.start(QStringLiteral("ssh-keygen"),
-                 {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"),
-                  QString(), QStringLiteral("-C"), QStringLiteral("flumewire-test"), QStringLiteral("-f"), path});
-    if (!keygen.waitForFinished(30000) || keygen.exitStatus() != QProcess::NormalExit || keygen.exitCode() != 0) {
-        m_error = QStringLiteral("ssh-keygen failed for %1: %2").arg(path, QString::fromLocal8Bit(keygen.readAll()));
-        return false;
-    }
-    return true;
-}
-
-QString SshdFixture::sshConfigPath() const
-{
-    return m_dir.filePath(QStringLiteral("ssh_config"));
-}
-
-QString SshdFixture::wrongKeySshConfigPath() const
-{
-    return m_dir.filePath(QStringLiteral("ssh_config_wrong_key"));
-}
-
-QString SshdFixture::clientKeyPath() const
-{
-    return m_dir.filePath(QStringLiteral("client_key"));
-}
-
-QString SshdFixture::wrongKeyPath() const
-{
-    return m_dir.filePath(QStringLiteral("wrong_key"));
+    QFile file(path(name));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size())
+        return true;
+    m_error = QStringLiteral("cannot write %1: %2").arg(name, file.errorString());
+    return false;
 }
 
 bool SshdFixture::start(quint16 port)
 {
-    if (!available()) {
-        m_error = QStringLiteral("%1 is missing").arg(sshdPath);
+    if (!available() || !m_dir.isValid()) {
+        m_error = QStringLiteral("no %1 or no temporary folder").arg(sshdPath);
         return false;
     }
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder");
+    // The host key doubles as the client's wrong key: it is not in authorized_keys.
+    if (!keygen(path(QStringLiteral("host_key"))) || !keygen(path(QStringLiteral("client_key")))) {
+        m_error = QStringLiteral("ssh-keygen failed");
         return false;
     }
-    if (!runKeygen(m_dir.filePath(QStringLiteral("host_key"))) || !runKeygen(clientKeyPath()) ||
-        !runKeygen(wrongKeyPath()))
+    QFile publicKey(path(QStringLiteral("client_key.pub")));
+    if (!publicKey.open(QIODevice::ReadOnly) || !writeFile(QStringLiteral("authorized_keys"), publicKey.readAll()))
         return false;
-    QFile publicKey(clientKeyPath() + QStringLiteral(".pub"));
-    if (!publicKey.open(QIODevice::ReadOnly) || !writeFile(QStringLiteral("authorized_keys"), publicKey.readAll())) {
-        m_error = QStringLiteral("cannot write authorized_keys");
+    if (!m_banner.isEmpty() && !writeFile(QStringLiteral("banner"), m_banner))
         return false;
-    }
-    QString bannerLine;
-    if (!m_banner.isEmpty()) {
-        if (!writeFile(QStringLiteral("banner"), m_banner)) {
-            m_error = QStringLiteral("cannot write the banner");
-            return false;
-        }
-        bannerLine = QStringLiteral("Banner %1\n").arg(m_dir.filePath(QStringLiteral("banner")));
-    }
     // sshd refuses to start without its privilege-separation folder.
     QDir().mkpath(QStringLiteral("/run/sshd"));
 
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = port != 0 ? port : freePort();
-        const QString server =
-            QStringLiteral("Port %1\n"
-                           "ListenAddress 127.0.0.1\n"
-                           "HostKey %2\n"
-                           "PidFile %3\n"
-                           "AuthorizedKeysFile %4\n"
-                           "UsePAM no\n"
-                           "StrictModes no\n"
-                           "PermitRootLogin yes\n"
-                           "PubkeyAuthentication yes\n"
-                           "PasswordAuthentication no\n"
-                           "KbdInteractiveAuthentication no\n"
-                           "AllowTcpForwarding yes\n"
-                           "GatewayPorts no\n"
-                           "PermitListen any\n"
-                           "PermitOpen any\n"
-                           "LogLevel VERBOSE\n")
-                .arg(m_port)
-                .arg(m_dir.filePath(QStringLiteral("host_key")), m_dir.filePath(QStringLiteral("sshd.pid")),
-                     m_dir.filePath(QStringLiteral("authorized_keys"))) +
-            bannerLine;
-        const QString clientTemplate = QStringLiteral("Host *\n"
-                                                      "    HostName 127.0.0.1\n"
-                                                      "    Port %1\n"
-                                                      "    User %2\n"
-                                                      "    IdentityFile %3\n"
-                                                      "    IdentitiesOnly yes\n"
-                                                      "    IdentityAgent none\n"
-                                                      "    UserKnownHostsFile %4\n"
-                                                      "    GlobalKnownHostsFile /dev/null\n"
-                                                      "    StrictHostKeyChecking accept-new\n"
-                                                      "    UpdateHostKeys no\n"
-                                                      "    BatchMode yes\n");
-        const QString knownHosts = m_dir.filePath(QStringLiteral("known_hosts"));
+        const QString server = QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3\n"
+                                              "AuthorizedKeysFile %4\nUsePAM no\nStrictModes no\nPermitRootLogin yes\n"
+                                              "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                                              "PermitListen any\nPermitOpen any\nLogLevel VERBOSE\n")
+                                   .arg(m_port)
+                                   .arg(path(QStringLiteral("host_key")), path(QStringLiteral("sshd.pid")),
+                                        path(QStringLiteral("authorized_keys"))) +
+                               (m_banner.isEmpty() ? QString() : QStringLiteral("Banner %1\n").arg(path("banner")));
+        const QString client = QStringLiteral("Host *\n    HostName 127.0.0.1\n    Port %1\n    User %2\n"
+                                              "    IdentityFile %3\n    IdentitiesOnly yes\n    IdentityAgent none\n"
+                                              "    UserKnownHostsFile %4\n    GlobalKnownHostsFile /dev/null\n"
+                                              "    StrictHostKeyChecking accept-new\n    UpdateHostKeys no\n"
+                                              "    BatchMode yes\n");
+        const QString knownHosts = path(QStringLiteral("known_hosts"));
         if (!writeFile(QStringLiteral("sshd_config"), server.toUtf8()) ||
             !writeFile(QStringLiteral("ssh_config"),
-                       clientTemplate.arg(m_port).arg(m_user, clientKeyPath(), knownHosts).toUtf8()) ||
+                       client.arg(m_port).arg(m_user, path(QStringLiteral("client_key")), knownHosts).toUtf8()) ||
             !writeFile(QStringLiteral("ssh_config_wrong_key"),
-                       clientTemplate.arg(m_port).arg(m_user, wrongKeyPath(), knownHosts).toUtf8())) {
-            m_error = QStringLiteral("cannot write the configuration files");
+                       client.arg(m_port).arg(m_user, path(QStringLiteral("host_key")), knownHosts).toUtf8()))
             return false;
-        }
 
         m_log.clear();
-        m_sshd.setProgram(sshdPath);
-        m_sshd.setArguments({QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"),
-                             m_dir.filePath(QStringLiteral("sshd_config"))});
-        // Its own process group, and it goes away with the test even if the test crashes.
-        m_sshd.setChildProcessModifier([] {
-            ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        });
-        m_sshd.start();
-        if (!m_sshd.waitForStarted(10000)) {
-            m_error = QStringLiteral("cannot run %1: %2").arg(sshdPath, m_sshd.errorString());
-            return false;
-        }
+        m_sshd.start(sshdPath, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"),
+                                path(QStringLiteral("sshd_config"))});
         const QByteArray ready = QStringLiteral("Server listening on 127.0.0.1 port %1").arg(m_port).toUtf8();
         const QDeadlineTimer deadline(15000);
-        while (!m_log.contains(ready) && m_sshd.state() == QProcess::Running && !deadline.hasExpired())
-            m_sshd.waitForReadyRead(100);
+        while (!m_log.contains(ready) && m_sshd.waitForReadyRead(int(deadline.remainingTime()))) {
+        }
         if (m_log.contains(ready))
             return true;
         m_error = QStringLiteral("sshd did not come up on port %1: %2").arg(m_port).arg(QString::fromLocal8Bit(m_log));
-        if (m_sshd.state() != QProcess::NotRunning) {
-            m_sshd.kill();
-            m_sshd.waitForFinished(5000);
-        }
+        stop();
         if (!m_log.contains("Address already in use"))
             return false;
     }
@@ -217,25 +151,22 @@ bool SshdFixture::start(quint16 port)
 
 QList<qint64> SshdFixture::sessionPids() const
 {
-    if (m_sshd.state() != QProcess::Running)
-        return {};
-    return childrenOf(m_sshd.processId());
+    return m_sshd.state() == QProcess::Running ? childrenOf(m_sshd.processId(), false) : QList<qint64>();
+}
+
+void SshdFixture::signalSessions(int signal) const
+{
+    if (m_sshd.state() == QProcess::Running) {
+        for (const qint64 pid : childrenOf(m_sshd.processId(), true))
+            ::kill(pid_t(pid), signal);
+    }
 }
 
 void SshdFixture::killSessions()
 {
-    QList<qint64> sessions = sessionPids();
-    for (const qint64 pid : sessions) {
-        for (const qint64 grandchild : childrenOf(pid))
-            ::kill(pid_t(grandchild), SIGKILL);
-        ::kill(pid_t(pid), SIGKILL);
-    }
-    // The listener reaps them; wait until it has.
-    const QDeadlineTimer deadline(10000);
-    for (const qint64 pid : sessions) {
-        while (!processGone(pid) && !deadline.hasExpired())
-            QTest::qWait(10);
-    }
+    const QList<qint64> sessions = sessionPids();
+    signalSessions(SIGKILL);
+    (void)QTest::qWaitFor([&] { return std::ranges::all_of(sessions, processGone); }, 10000);
 }
 
 void SshdFixture::stop()

@@ -2,12 +2,12 @@
 
 #include "model/Tunnel.h"
 #include "model/TunnelType.h"
+#include "support/Require.h"
 
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
-#include <QtTest>
 
 // A throw-away OpenSSH server on 127.0.0.1 for end-to-end tests: fresh host and client keys, an sshd_config and a
 // client ssh_config in a temporary folder, `/usr/sbin/sshd -D -e` on a free port in its own process group.
@@ -22,36 +22,33 @@ public:
     bool start(quint16 port = 0);
     // A pre-login banner the server sends every client (call before start()).
     void setBanner(const QByteArray &text) { m_banner = text; }
-    // Ends every session and the listener, and waits for them.
-    void stop();
     QString error() const { return m_error; }
 
     quint16 port() const { return m_port; }
-    QString sshConfigPath() const;
+    QString sshConfigPath() const { return m_dir.filePath(QStringLiteral("ssh_config")); }
     // The same client configuration but offering only a key the server does not accept.
-    QString wrongKeySshConfigPath() const;
-    QString clientKeyPath() const;
-    // A private key that is not in authorized_keys.
-    QString wrongKeyPath() const;
+    QString wrongKeySshConfigPath() const { return m_dir.filePath(QStringLiteral("ssh_config_wrong_key")); }
     QString userName() const { return m_user; }
-    // The server's own log (stderr) so far.
-    QByteArray serverLog() const { return m_log; }
 
     // A tunnel to this server: host 127.0.0.1, this port, the current user, extra "-F <ssh_config>"; the caller sets
     // bindPort and targetPort.
     Tunnel tunnel(TunnelType type, const QString &id) const;
 
-    // Kills the per-connection server processes (the listener stays), as when a server drops its clients.
-    void killSessions();
-    // Processes serving connections right now.
+    // The processes serving connections right now (the listener's children).
     QList<qint64> sessionPids() const;
+    // Sends a signal to every session process and everything below it: SIGSTOP freezes a session the way a dead
+    // network path does (nothing passes, nothing fails), SIGCONT thaws it.
+    void signalSessions(int signal) const;
+    // Kills the session processes (the listener stays), as when a server drops its clients, and waits until the
+    // listener has reaped them.
+    void killSessions();
 
-    // True when /usr/sbin/sshd exists. Otherwise: a failure under CI=true, a loud skip elsewhere (see the macro).
     static bool available();
 
 private:
-    bool runKeygen(const QString &path);
-    bool writeFile(const QString &name, const QByteArray &data) const;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    bool writeFile(const QString &name, const QByteArray &data);
+    void stop();
 
     QTemporaryDir m_dir;
     QProcess m_sshd;
@@ -64,11 +61,4 @@ private:
 
 // Use at the start of a test (or initTestCase): fails under CI=true and skips loudly elsewhere when sshd is missing.
 #define SSHD_REQUIRE_OR_SKIP()                                                                                         \
-    do {                                                                                                               \
-        if (!SshdFixture::available()) {                                                                               \
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))                                                   \
-                QFAIL("/usr/sbin/sshd is missing: install openssh-server (tools/packages.sh lists it)");               \
-            qWarning("*** /usr/sbin/sshd is missing: SKIPPING the real-server tests (install openssh-server) ***");    \
-            QSKIP("/usr/sbin/sshd is missing");                                                                        \
-        }                                                                                                              \
-    } while (false)
+    REQUIRE_OR_SKIP(SshdFixture::available(), QStringLiteral("/usr/sbin/sshd (openssh-server)"))

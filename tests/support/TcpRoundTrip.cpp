@@ -1,10 +1,12 @@
 #include "support/TcpRoundTrip.h"
 
 #include <QHostAddress>
+#include <QTcpSocket>
 #include <QtTest>
 
-namespace TcpRoundTrip {
+namespace {
 
+// Reads exactly n bytes, or what arrived before the peer closed or time ran out.
 QByteArray readExactly(QTcpSocket &socket, qsizetype n)
 {
     QByteArray data;
@@ -22,12 +24,16 @@ bool connectTo(QTcpSocket &socket, quint16 port)
     socket.connectToHost(QHostAddress::LocalHost, port);
     (void)QTest::qWaitFor(
         [&] {
-            return socket.state() == QAbstractSocket::ConnectedState ||
-                   socket.state() == QAbstractSocket::UnconnectedState;
+            return socket.state() != QAbstractSocket::ConnectingState &&
+                   socket.state() != QAbstractSocket::HostLookupState;
         },
         10000);
     return socket.state() == QAbstractSocket::ConnectedState;
 }
+
+} // namespace
+
+namespace TcpRoundTrip {
 
 QByteArray roundTrip(quint16 port, const QByteArray &payload)
 {
@@ -46,9 +52,8 @@ QByteArray socksRoundTrip(quint16 proxyPort, quint16 target, const QByteArray &p
     socket.write(QByteArray::fromHex("050100")); // version 5, one method: no authentication
     if (readExactly(socket, 2) != QByteArray::fromHex("0500"))
         return QByteArrayLiteral("greeting refused");
-    QByteArray request = QByteArray::fromHex("050100017f000001"); // CONNECT to IPv4 127.0.0.1
-    request.append(char(target >> 8)).append(char(target & 0xff));
-    socket.write(request);
+    // CONNECT to IPv4 127.0.0.1, the port in network order.
+    socket.write(QByteArray::fromHex("050100017f000001") + char(target >> 8) + char(target & 0xff));
     const QByteArray reply = readExactly(socket, 10);
     if (reply.size() != 10 || reply.at(1) != 0)
         return QByteArrayLiteral("connect refused: ") + reply.toHex();

@@ -1,16 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QTcpSocket>
 
-// Client-side helpers for end-to-end tests that push bytes through forwards. Each waits while the event loop runs,
-// because the echo server behind a forward usually lives on the test's own thread.
+// Client-side helpers for end-to-end tests that push bytes through forwards on 127.0.0.1. Each waits while the event
+// loop runs (at most 10 s a step), because the echo server behind a forward usually lives on the test's own thread.
 namespace TcpRoundTrip {
 
-// Reads exactly n bytes (or what arrived before the peer closed or 10 s passed).
-QByteArray readExactly(QTcpSocket &socket, qsizetype n);
-// Connects to 127.0.0.1:port; true once connected.
-bool connectTo(QTcpSocket &socket, quint16 port);
 // Sends bytes through a forward's listening port and reads them back from the echo server behind it.
 QByteArray roundTrip(quint16 port, const QByteArray &payload);
 // Opens a SOCKS5 connection to 127.0.0.1:target through the proxy, sends payload and reads it back.

@@ -1,9 +1,6 @@
-#include "support/Shots.h"
 #include "ui/brand/AppIcon.h"
 #include "ui/brand/DrawnAppIcon.h"
 #include "ui/brand/FlumeMark.h"
-#include "ui/brand/FlumeScene.h"
-#include "ui/brand/FlumeShapes.h"
 #include "ui/brand/Sparkline.h"
 
 #include <QPainter>
@@ -44,17 +41,6 @@ private slots:
         QVERIFY(std::isfinite(tiny[0].y()) && std::isfinite(tiny[1].y()));
     }
 
-    void glyphGeometryOnTheGrid()
-    {
-        // A wide rectangle uses its shorter side (u = 2) and draws from the top-left corner.
-        const QRectF wide(10, 5, 80, 40);
-        QCOMPARE(FlumeShapes::body(wide).boundingRect(), QRectF(10 + 6.4 * 2, 5 + 8.2 * 2, 7.2 * 2, 9.4 * 2));
-        const QPainterPath glyph = FlumeShapes::glyph(wide);
-        QCOMPARE(glyph.boundingRect(), QRectF(10 + 4.2 * 2, 5 + 3.6 * 2, 11.6 * 2, (8.2 + 9.4 - 3.6) * 2));
-        // Gap of 1.4u between collar and body.
-        QVERIFY(!glyph.contains(QPointF(30, 5 + 7.5 * 2)));
-    }
-
     void markFillsAndMissingIconPicture()
     {
         auto inkAt = [](FlumeMark::Fill fill, QPoint point) {
@@ -77,43 +63,6 @@ private slots:
             DrawnAppIcon::paint(b, QRectF(0, 0, 64, 64), true);
         }
         QCOMPARE(viaLookup, drawn);
-    }
-
-    void sceneGlowBreathes()
-    {
-        FlumeScene scene(132);
-        scene.show();
-        QCOMPARE(scene.glowAnimator()->state(), QAbstractAnimation::Running);
-        scene.glowAnimator()->setCurrentTime(0);
-        const qreal start = scene.glowOpacity();
-        scene.glowAnimator()->setCurrentTime(2600);
-        QVERIFY(scene.glowOpacity() > start);
-    }
-
-    void pictures()
-    {
-        for (bool dark : {false, true}) {
-            const QString v = Shots::theme(dark);
-            const QColor bg = dark ? QColor(28, 29, 31) : QColor(243, 239, 231);
-            const QColor ink = dark ? QColor(244, 241, 234) : QColor(33, 31, 26);
-            Shots::paint("brand-mark-" + v, 150, 44, bg, [&](QPainter &p) {
-                for (auto fill : {FlumeMark::Fill::Outline, FlumeMark::Fill::Body, FlumeMark::Fill::Full})
-                    FlumeMark::paint(p, {8.0 + 48 * int(fill), 8}, fill, 28, ink);
-            });
-            Shots::paint("brand-appicon-" + v, 220, 140, bg, [&](QPainter &p) {
-                for (QRectF r : {QRectF(8, 8, 128, 128), QRectF(150, 8, 32, 32), QRectF(190, 8, 16, 16)})
-                    DrawnAppIcon::paint(p, r, dark);
-            });
-            Shots::paint("brand-scene-" + v, 290, 140, bg, [&](QPainter &p) {
-                FlumeScene::paint(p, 132, 0.55, dark);
-                p.translate(150, 0);
-                FlumeScene::paint(p, 132, 1.0, dark);
-            });
-            Shots::paint("brand-sparkline-" + v, 72, 26, bg, [&](QPainter &p) {
-                p.translate(8, 4);
-                Sparkline::paint(p, 56, 18, QColor(48, 209, 88), {42, 38, 45, 60, 41, 39, 52, 47});
-            });
-        }
     }
 };
 

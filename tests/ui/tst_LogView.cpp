@@ -1,16 +1,15 @@
 #include "engine/EngineHarness.h"
-#include "support/Shots.h"
 #include "ui/controls/FWButton.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/views/LogView.h"
 #include "ui/views/PlainIconButton.h"
 #include "ui/views/ResizeGrip.h"
+#include <QClipboard>
+#include <QTextEdit>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextEdit>
 #include <QVariantAnimation>
 
 namespace {
@@ -45,27 +44,18 @@ private slots:
         actions.closeLog = [&closed] { ++closed; };
         Window w(*h.state, "a", false, actions);
         LogView *view = w.view();
-        QCOMPARE(view->title(), QStringLiteral("Staging DB — Log"));
-        QCOMPARE(view->dotStatus(), S::Idle);
-        QVERIFY(view->showsEmptyText());
-        QVERIFY(!view->logArea()->isVisible());
+        QVERIFY(view->title() == QStringLiteral("Staging DB — Log") && view->dotStatus() == S::Idle);
+        QVERIFY(view->showsEmptyText() && !view->logArea()->isVisible());
 
         // The dot follows the tunnel; a new run clears the lines and the empty text comes back.
         h.state->start("a");
         QCOMPARE(view->dotStatus(), S::Connecting);
         h.runner.log("a", "debug1: Connecting to primary.test port 22.");
-        QVERIFY(!view->showsEmptyText());
-        QVERIFY(view->logArea()->isVisible());
+        QVERIFY(!view->showsEmptyText() && view->logArea()->isVisible());
         QCOMPARE(view->lineIds(), QList<QUuid>{h.state->logs("a").first().id});
         h.state->stop("a");
         h.state->start("a");
-        QCOMPARE(view->lineCount(), 0);
-        QVERIFY(view->showsEmptyText());
-
-        for (bool dark : {false, true}) {
-            w.root.setAppearance(dark ? Appearance::Dark : Appearance::Light);
-            Shots::save(&w.root, "log-window-empty-" + Shots::theme(dark));
-        }
+        QVERIFY(view->lineCount() == 0 && view->showsEmptyText());
 
         QTest::mouseClick(view->closeButton(), Qt::LeftButton);
         QCOMPARE(closed, 1);
@@ -96,12 +86,9 @@ private slots:
         for (bool dark : {false, true}) {
             const FWTheme theme(dark);
             w.root.setAppearance(dark ? Appearance::Dark : Appearance::Light);
-            QCOMPARE(view->lineColor(0), theme.text2());
-            QCOMPARE(view->lineColor(4), theme.stGreen);
-            QCOMPARE(view->lineColor(5), theme.stGreen);
-            QCOMPARE(view->lineColor(6), theme.stRed);
             QCOMPARE(view->lineCount(), 7);
-            Shots::save(&w.root, "log-window-" + Shots::theme(dark));
+            QCOMPARE((QList<QColor>{view->lineColor(0), view->lineColor(4), view->lineColor(5), view->lineColor(6)}),
+                     (QList<QColor>{theme.text2(), theme.stGreen, theme.stGreen, theme.stRed}));
         }
     }
 
@@ -153,8 +140,7 @@ private slots:
         QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseMove(grip, QPoint(5, 125));
         QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(5, 125));
-        QCOMPARE(w.root.height(), opened.height() + 120);
-        QCOMPARE(w.root.width(), opened.width());
+        QCOMPARE(w.root.size(), opened + QSize(0, 120));
         QApplication::processEvents();
         QCOMPARE(view->logArea()->height(), area + 120);
         QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(5, 5));
@@ -173,15 +159,13 @@ private slots:
         LogView *view = w.view();
         QCOMPARE(view->dotStatus(), S::Connected);
         h.state->deleteTunnel("a");
-        QCOMPARE(view->title(), QStringLiteral("Tunnel — Log"));
-        QCOMPARE(view->dotStatus(), S::Idle);
+        QVERIFY(view->title() == QStringLiteral("Tunnel — Log") && view->dotStatus() == S::Idle);
         // Whatever the engine still keeps for the id is shown; it keeps nothing for a deleted tunnel.
         QCOMPARE(view->lineCount(), h.state->logs("a").size());
         QCOMPARE(view->showsEmptyText(), h.state->logs("a").isEmpty());
         // A log view opened on an id that never existed is the same.
         Window stray(*h.state, "nope");
-        QCOMPARE(stray.view()->title(), QStringLiteral("Tunnel — Log"));
-        QVERIFY(stray.view()->showsEmptyText());
+        QVERIFY(stray.view()->title() == QStringLiteral("Tunnel — Log") && stray.view()->showsEmptyText());
     }
 };
 

@@ -1,6 +1,6 @@
 #include "engine/EngineHarness.h"
 #include "model/Uptime.h"
-#include "support/Shots.h"
+#include "ui/UiDriver.h"
 #include "ui/controls/FWButton.h"
 #include "ui/controls/FWLabel.h"
 #include "ui/controls/FWTextField.h"
@@ -11,22 +11,24 @@
 #include "ui/views/EmptyState.h"
 #include "ui/views/FooterIconButton.h"
 #include "ui/views/GroupHeader.h"
+#include "ui/views/GroupNameDialog.h"
 #include "ui/views/MiniRoute.h"
 #include "ui/views/NewTunnelButton.h"
 #include "ui/views/PlainIconButton.h"
 #include "ui/views/PopoverView.h"
-#include "ui/views/RenameGroupDialog.h"
 #include "ui/views/TunnelRow.h"
+#include <QLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <QAccessible>
 #include <QApplication>
-#include <QLayout>
 #include <QMenu>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+
+using namespace UiDriver;
 
 namespace {
 
@@ -40,63 +42,26 @@ Tunnel shown(const QString &id, const std::optional<QString> &group = std::nullo
     return t;
 }
 
-// Records what the popover asks of the shell, in order.
-struct Calls {
-    QStringList log;
+// A popover in its themed window, as the shell shows it, recording what it asks of the shell in order.
+struct Popover {
+    QStringList calls;
+    FWRoot root;
+    explicit Popover(AppState &state) : root(new PopoverView(state, actions()), Appearance::Light) { root.show(); }
+    PopoverView *operator->() { return static_cast<PopoverView *>(root.content()); }
     ViewActions actions()
     {
         ViewActions a;
-        auto note = [this](const QString &what) { return [this, what] { log << what; }; };
+        auto note = [this](const QString &what) { return [this, what] { calls << what; }; };
         a.newTunnel = note("newTunnel");
         a.openPreferences = note("openPreferences");
         a.quit = note("quit");
         a.closePopover = note("closePopover");
-        a.editTunnel = [this](const QString &id) { log << "edit " + id; };
-        a.viewLog = [this](const QString &id) { log << "viewLog " + id; };
-        a.openUrl = [this](const QUrl &url) { log << "open " + url.toString(); };
+        a.editTunnel = [this](const QString &id) { calls << "edit " + id; };
+        a.viewLog = [this](const QString &id) { calls << "viewLog " + id; };
+        a.openUrl = [this](const QUrl &url) { calls << "open " + url.toString(); };
         return a;
     }
 };
-
-// A popover in its themed window, as the shell shows it.
-struct Popover {
-    Popover(AppState &state, bool dark = false)
-        : root(new PopoverView(state, calls.actions()), dark ? Appearance::Dark : Appearance::Light)
-    {
-        root.show();
-    }
-    PopoverView *operator->() { return static_cast<PopoverView *>(root.content()); }
-    Calls calls;
-    FWRoot root;
-};
-
-QStringList menuTexts(QMenu *menu)
-{
-    QStringList texts;
-    for (QAction *action : menu->actions())
-        texts.append(action->isSeparator() ? u"-"_s : action->text());
-    return texts;
-}
-
-QAction *menuAction(QMenu *menu, const QString &text)
-{
-    for (QAction *action : menu->actions()) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
-}
-
-void hover(QWidget *widget, bool inside)
-{
-    if (inside) {
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)));
-        QApplication::sendEvent(widget, &enter);
-    } else {
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(widget, &leave);
-    }
-}
 
 // The rows showing the hover look, in list order.
 QStringList hoveredRows(PopoverView *view)
@@ -126,7 +91,7 @@ private slots:
             Popover view(*h.state);
             QVERIFY(view->showsEmptyState());
             QTest::mouseClick(view->emptyState()->newTunnelButton(), Qt::LeftButton);
-            QCOMPARE(view.calls.log, QStringList{"newTunnel"});
+            QCOMPARE(view.calls, QStringList{"newTunnel"});
         }
         // Tunnels not shown in the menu count for nothing, down to the empty state.
         EngineHarness h({shown("a"), shown("b", std::nullopt, false)});
@@ -153,31 +118,24 @@ private slots:
                                                    "row:p1", "caption", "row:loose1", "row:x1"}));
         QCOMPARE(view->headerCountText(), u"6 tunnels"_s);
         QVERIFY(!view->header("g4"));
-        QCOMPARE(view->header("g1")->count(), 1);
-        QCOMPARE(view->header("g2")->count(), 2);
-        QCOMPARE(view->header("g2")->displayedName(), u"DEV"_s);
+        QCOMPARE((QList<int>{view->header("g1")->count(), view->header("g2")->count()}), (QList<int>{1, 2}));
         // Separators: none under the last row of each block.
         for (const char *id : {"d1", "d2", "l1", "p1", "loose1", "x1"})
             QCOMPARE(view->row(id)->isLast(), QByteArray("d2 l1 p1 x1").contains(id));
 
         // Folding hides the rows, keeps the header, and survives a rebuild of the list.
         view->toggleCollapse("g2");
-        QVERIFY(!view->listEntries().contains("row:d1"));
-        QVERIFY(view->listEntries().contains("group:g2"));
+        QVERIFY(!view->listEntries().contains("row:d1") && view->listEntries().contains("group:g2"));
         h.state->duplicate("l1");
         QVERIFY(!view->listEntries().contains("row:d2"));
-        QCOMPARE(view->header("g2")->foldButton()->iconName(), u"chevR"_s);
         QTest::mouseClick(view->header("g2")->foldButton(), Qt::LeftButton);
         QVERIFY(view->listEntries().contains("row:d2"));
-        QCOMPARE(view->header("g2")->foldButton()->iconName(), u"chevD"_s);
 
         // Deleting every group leaves only loose tunnels, with no caption above them.
         for (const char *id : {"g1", "g2", "g3", "g4"})
             h.state->deleteGroup(id);
-        QVERIFY(!view->showsUngroupedCaption());
-        QVERIFY(!view->listEntries().contains("caption"));
-        QVERIFY(view->listEntries().contains("row:p1"));
-        QVERIFY(!view->listEntries().contains("row:h1"));
+        QVERIFY(!view->showsUngroupedCaption() && !view->listEntries().contains("caption"));
+        QVERIFY(view->listEntries().contains("row:p1") && !view->listEntries().contains("row:h1"));
     }
 
     void rowLines()
@@ -191,8 +149,7 @@ private slots:
 
         // Idle: the route and nothing trailing; a SOCKS route ends in the word.
         QCOMPARE(row->trailing(), TunnelRow::Trailing::None);
-        QCOMPARE(row->route()->fromText(), u"127.0.0.1:9000"_s);
-        QCOMPARE(row->route()->toText(), u"db.internal:5432"_s);
+        QCOMPARE(row->route()->fromText() + " " + row->route()->toText(), u"127.0.0.1:9000 db.internal:5432"_s);
         QCOMPARE(view->row("s")->route()->toText(), u"SOCKS"_s);
         h.state->start("a");
         QCOMPARE(row->trailing(), TunnelRow::Trailing::Connecting);
@@ -229,8 +186,7 @@ private slots:
         h.state->start("f");
         h.runner.report("f", S::Failed);
         QCOMPARE(failed->failureText(), u"Failed"_s);
-        QVERIFY(!failed->routeVisible());
-        QCOMPARE(failed->trailing(), TunnelRow::Trailing::None);
+        QVERIFY(!failed->routeVisible() && failed->trailing() == TunnelRow::Trailing::None);
         h.state->start("f");
         h.runner.exitWith("f", "Connection refused");
         QCOMPARE(failed->failureText(), u"Connection refused"_s);
@@ -239,23 +195,24 @@ private slots:
         QVERIFY(failed->routeVisible());
 
         // The backup badge: on the backup host and on; not on the primary, not once stopped.
+        QList<bool> badge;
         h.state->start("b");
-        QVERIFY(!view->row("b")->backupBadgeVisible());
+        badge << view->row("b")->backupBadgeVisible();
         h.runner.exitWith("b", "Connection refused");
-        QVERIFY(view->row("b")->backupBadgeVisible());
+        badge << view->row("b")->backupBadgeVisible();
         h.clock.advance(AppState::failoverDelayMs);
         h.runner.report("b", S::Connected);
-        QVERIFY(view->row("b")->backupBadgeVisible());
+        badge << view->row("b")->backupBadgeVisible();
         h.state->stop("b");
-        QVERIFY(!view->row("b")->backupBadgeVisible());
+        badge << view->row("b")->backupBadgeVisible();
+        QCOMPARE(badge, (QList<bool>{false, true, true, false}));
 
         // The switch toggles; none of this rebuilt the list.
         QTest::mouseClick(row->toggle(), Qt::LeftButton);
         QCOMPARE(h.t("a").status, S::Idle);
         QTest::mouseClick(row->toggle(), Qt::LeftButton);
         QCOMPARE(h.t("a").status, S::Connecting);
-        QCOMPARE(view->rebuildCount(), builds);
-        QCOMPARE(view->row("a"), row);
+        QVERIFY(view->rebuildCount() == builds && view->row("a") == row);
     }
 
     void groupSwitchAndMenus()
@@ -266,16 +223,14 @@ private slots:
 
         // The group switch: grey when none is on, amber when some are, green when all are; a tap calls toggleGroup.
         WarpToggle *toggle = header->groupSwitch();
-        QCOMPARE(toggle->status(), S::Idle);
-        h.state->start("a");
-        h.state->start("b");
-        QVERIFY(toggle->isOn());
-        QCOMPARE(toggle->status(), S::Connecting);
-        h.state->start("c");
-        QCOMPARE(toggle->status(), S::Connected);
+        QList<S> shown{toggle->status()};
+        for (const char *id : {"a", "b", "c"}) {
+            h.state->start(id);
+            shown << toggle->status();
+        }
+        QCOMPARE(shown, (QList<S>{S::Idle, S::Connecting, S::Connecting, S::Connected}));
         QTest::mouseClick(toggle, Qt::LeftButton);
-        QCOMPARE(h.state->groupState("g"), GroupToggleState::None);
-        QVERIFY(!toggle->isOn());
+        QVERIFY(h.state->groupState("g") == GroupToggleState::None && !toggle->isOn());
         QTest::mouseClick(toggle, Qt::LeftButton);
         QCOMPARE(h.state->groupState("g"), GroupToggleState::All);
         h.state->stop("b");
@@ -284,47 +239,39 @@ private slots:
         // The group menu names the fold action after the state.
         std::unique_ptr<QMenu> menu(header->createMenu(nullptr));
         QCOMPARE(menuTexts(menu.get()), (QStringList{"Collapse", "Rename…", "-", "Delete Group"}));
-        QVERIFY(menuAction(menu.get(), "Delete Group")->property("destructive").toBool());
-        menuAction(menu.get(), "Collapse")->trigger();
+        trigger(menu.get(), "Collapse");
         QVERIFY(view->collapsed().contains("g"));
         menu.reset(header->createMenu(nullptr));
-        menuAction(menu.get(), "Expand")->trigger();
-        QVERIFY(!view->collapsed().contains("g"));
-        QVERIFY(view->listEntries().contains("row:a"));
-        // The menu button is see-through until the header is hovered.
-        QCOMPARE(header->menuButton()->contentOpacity(), 0.0);
-        hover(header, true);
-        QCOMPARE(header->menuButton()->contentOpacity(), 1.0);
+        trigger(menu.get(), "Expand");
+        QVERIFY(!view->collapsed().contains("g") && view->listEntries().contains("row:a"));
 
         // Row menu: the browser entry only with an address to open, closing the popover before opening it.
         menu.reset(view->row("b")->createMenu(nullptr));
         const QStringList plain{"Edit…", "Duplicate", "View Log", "-", "Delete"};
         QCOMPARE(menuTexts(menu.get()), plain);
-        menuAction(menu.get(), "Edit…")->trigger();
-        menuAction(menu.get(), "View Log")->trigger();
-        QCOMPARE(view.calls.log, (QStringList{"edit b", "viewLog b"}));
+        trigger(menu.get(), "Edit…");
+        trigger(menu.get(), "View Log");
+        QCOMPARE(view.calls, (QStringList{"edit b", "viewLog b"}));
         h.runner.report("a", S::Connected);
         menu.reset(view->row("a")->createMenu(nullptr));
         QCOMPARE(menuTexts(menu.get()), QStringList({"Open in Browser", "-"}) + plain);
-        view.calls.log.clear();
-        menuAction(menu.get(), "Open in Browser")->trigger();
-        QCOMPARE(view.calls.log, (QStringList{"closePopover", "open http://127.0.0.1:9000"}));
+        view.calls.clear();
+        trigger(menu.get(), "Open in Browser");
+        QCOMPARE(view.calls, (QStringList{"closePopover", "open http://127.0.0.1:9000"}));
 
         // Duplicate and Delete change the list; the row that was asked lives until the event loop retires it.
-        menuAction(menu.get(), "Duplicate")->trigger();
+        trigger(menu.get(), "Duplicate");
         QCOMPARE(view->header("g")->count(), 4);
         menu.reset(view->row("b")->createMenu(nullptr));
-        menuAction(menu.get(), "Delete")->trigger();
-        QVERIFY(!h.state->tunnel("b"));
-        QVERIFY(!view->row("b"));
+        trigger(menu.get(), "Delete");
+        QVERIFY(!h.state->tunnel("b") && !view->row("b"));
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
         // Deleting the group keeps its tunnels, now loose.
         menu.reset(view->header("g")->createMenu(nullptr));
-        menuAction(menu.get(), "Delete Group")->trigger();
-        QVERIFY(h.state->groups().isEmpty());
+        trigger(menu.get(), "Delete Group");
+        QVERIFY(h.state->groups().isEmpty() && !view->showsUngroupedCaption());
         QCOMPARE(view->listEntries().size(), 3);
-        QVERIFY(!view->showsUngroupedCaption());
     }
 
     void renameThroughDialog()
@@ -333,11 +280,10 @@ private slots:
         Popover view(*h.state);
         GroupHeader *header = view->header("g");
         std::unique_ptr<QMenu> menu(header->createMenu(nullptr));
-        menuAction(menu.get(), "Rename…")->trigger();
-        RenameGroupDialog *dialog = header->renameDialog();
+        trigger(menu.get(), "Rename…");
+        GroupNameDialog *dialog = header->renameDialog();
         QVERIFY(dialog && header->isRenaming());
         QCOMPARE(dialog->field()->text(), u"Work"_s);
-        Shots::save(dialog, "rename-group-light");
 
         // Cancel changes nothing.
         QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
@@ -366,36 +312,12 @@ private slots:
         QApplication::processEvents();
         QVERIFY(dialog->isVisible());
         dialog->field()->setText("Lab");
-        QTest::mouseClick(dialog->renameButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->acceptButton(), Qt::LeftButton);
         QCOMPARE(h.state->groups().first().name, u"Lab"_s);
         view.root.setParent(nullptr);
     }
 
-    void footerAndScrolling()
-    {
-        QList<Tunnel> many;
-        for (int i = 0; i < 30; ++i)
-            many.append(makeTunnel(QStringLiteral("t%1").arg(i)));
-        EngineHarness h(many);
-        Popover view(*h.state, true);
-        // A long list scrolls inside a capped body, leaving the footer on screen.
-        QCOMPARE(view->body()->height(), PopoverView::bodyMaxHeight);
-        QVERIFY(view->quitButton()->isVisible());
-        QVERIFY(view->height() < PopoverView::bodyMaxHeight + 140);
-
-        QTest::mouseClick(view->preferencesButton(), Qt::LeftButton);
-        QTest::mouseClick(view->newTunnelButton(), Qt::LeftButton);
-        QTest::mouseClick(view->quitButton(), Qt::LeftButton);
-        QCOMPARE(view.calls.log, (QStringList{"closePopover", "openPreferences", "newTunnel", "quit"}));
-
-        // A short list takes only its own height.
-        for (int i = 2; i < 30; ++i)
-            h.state->deleteTunnel(QStringLiteral("t%1").arg(i));
-        QVERIFY(view->body()->height() < 150);
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    void hoverFollowsThePointerAcrossHideShowAndScroll()
+    void hoverFollowsThePointerAcrossHideShowAndScrollAndTheFooterStays()
     {
         QList<Tunnel> many;
         for (int i = 0; i < 30; ++i)
@@ -433,6 +355,12 @@ private slots:
         QCOMPARE(now.size(), 1);
         QVERIFY(now.first() != "t2");
         QVERIFY(p->row(now.first())->rect().contains(p->row(now.first())->mapFromGlobal(QCursor::pos())));
+
+        // The long list scrolls inside its body, leaving the footer on screen and working.
+        QVERIFY(p->quitButton()->isVisible());
+        for (QWidget *button : QList<QWidget *>{p->preferencesButton(), p->newTunnelButton(), p->quitButton()})
+            QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(view.calls, (QStringList{"closePopover", "openPreferences", "newTunnel", "quit"}));
     }
 
     void keyboardReachesEveryControlByNameWithARing()
@@ -512,56 +440,6 @@ private slots:
         QVERIFY(name->toolTip().isEmpty());
     }
 
-    void pictures()
-    {
-        auto make = [](const QString &id, const QString &name, TunnelType type, const std::optional<QString> &group,
-                       const QString &bind, const QString &target = {}, const QString &port = {}) {
-            Tunnel t = makeTunnel(id, type);
-            t.name = name;
-            t.groupId = group;
-            t.bindPort = bind;
-            if (!target.isEmpty()) {
-                t.targetHost = target;
-                t.targetPort = port;
-            }
-            return t;
-        };
-        using T = TunnelType;
-        Tunnel db = make("db", "Postgres primary", T::Local, "g1", "9000");
-        db.backupHost = "backup.test";
-        EngineHarness h({make("web", "Staging web", T::Local, "g1", "8080", "web.internal", "80"), db,
-                         make("redis", "Redis cache", T::Local, "g1", "6379", "cache.internal", "6379"),
-                         make("proxy", "Office SOCKS", T::Socks, "g2", "1080"),
-                         make("grafana", "Grafana", T::Local, "g2", "3000", "grafana.lan", "3000"),
-                         make("rev", "Demo back-channel", T::Remote, {}, "8022", "localhost", "22")},
-                        {{"g1", "Production", 0}, {"g2", "Office", 1}});
-        for (const char *id : {"web", "db", "redis", "proxy", "grafana"})
-            h.state->start(id);
-        h.runner.report("web", S::Connected);
-        for (double ms : {22.0, 25.0, 19.0, 31.0, 28.0, 24.0, 42.0, 35.0})
-            h.latencyRound(ms);
-        h.runner.exitWith("db", "Connection refused");
-        h.clock.advance(AppState::failoverDelayMs);
-        h.runner.report("db", S::Connected);
-        h.runner.report("proxy", S::Connected);
-        h.runner.exitWith("grafana", "Permission denied");
-        h.clock.advance(3725'000);
-        h.state->stop("redis");
-        h.state->start("redis");
-        EngineHarness none({});
-        const QColor desktop(128, 128, 132); // the popover's own background is translucent
-        for (const bool dark : {false, true}) {
-            const QString v = Shots::theme(dark);
-            Popover empty(*none.state, dark);
-            Shots::save(&empty.root, "popover-empty-" + v, desktop);
-            Popover view(*h.state, dark);
-            Shots::save(&view.root, "popover-groups-" + v, desktop);
-            hover(view->row("web"), true);
-            view->row("web")->hoverAnimator()->finish();
-            Shots::save(&view.root, "popover-row-hovered-" + v, desktop);
-        }
-    }
-
     // A failed save shows in the header until a later save works.
     void saveFailureLine()
     {
@@ -572,7 +450,6 @@ private slots:
         h.state->addGroup("Prod");
         QVERIFY(view->saveErrorLine()->isVisible());
         QCOMPARE(view->saveErrorLine()->text(), "Could not save tunnels: " + h.saveError);
-        Shots::save(&view.root, "popover-save-failed-" + Shots::theme(false), QColor(128, 128, 132));
         h.saveError.clear();
         h.state->renameGroup(h.state->groups().first().id, "Production");
         QVERIFY(!view->saveErrorLine()->isVisible());

@@ -1,15 +1,13 @@
-#include "app/CardWindow.h"
-#include "app/Coordinator.h"
 #include "engine/EngineHarness.h"
 #include "model/GeneralSettings.h"
 #include "model/TunnelForm.h"
 #include "support/TempHome.h"
 #include "system/LoginItem.h"
+#include "ui/UiDriver.h"
 #include "ui/controls/FWButton.h"
 #include "ui/controls/FWLabel.h"
 #include "ui/controls/FWTextField.h"
 #include "ui/controls/OptRow.h"
-#include "ui/controls/Segmented.h"
 #include "ui/controls/StatusDot.h"
 #include "ui/controls/WarpToggle.h"
 #include "ui/theme/FWRoot.h"
@@ -23,16 +21,17 @@
 #include "ui/views/TrafficLights.h"
 #include "ui/views/TunnelTableRow.h"
 #include "ui/views/TunnelsTab.h"
+#include <QLineEdit>
+#include <QScrollBar>
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QPointer>
-#include <QScrollBar>
 #include <QTest>
 
 using S = TunnelStatus;
+using namespace UiDriver;
 
 namespace {
 
@@ -87,16 +86,6 @@ struct Prefs {
     AppState &state() { return *engine.state; }
 };
 
-void click(QWidget *widget)
-{
-    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
-}
-
-void clickOption(Segmented *picker, int index)
-{
-    QTest::mouseClick(picker, Qt::LeftButton, {}, picker->optionRects().at(index).center().toPoint());
-}
-
 } // namespace
 
 class TestPreferences : public QObject {
@@ -106,9 +95,6 @@ private slots:
     {
         Prefs p({});
         QCOMPARE(p.view()->tab(), QStringLiteral("tunnels"));
-        QVERIFY(qobject_cast<TunnelsTab *>(p.view()->content()));
-        QCOMPARE(p.view()->titleLabel()->text(), QStringLiteral("Tunnels"));
-
         const QList<ToolTab *> tabs = p.view()->toolTabs();
         QStringList labels;
         for (ToolTab *tab : tabs)
@@ -129,58 +115,18 @@ private slots:
         // A tab keeps nothing across a switch: its view is gone and the next one starts afresh.
         QPointer<QWidget> general = p.open<GeneralTab>(QStringLiteral("general"));
         p.open<SecurityTab>(QStringLiteral("security"));
-        QVERIFY(general.isNull());
-        QVERIFY(p.open<GeneralTab>(QStringLiteral("general")) != nullptr);
+        QVERIFY(general.isNull() && p.open<GeneralTab>(QStringLiteral("general")));
 
         // Only the first window button closes; its cross shows while the pointer is over the row.
         TrafficLights *lights = p.view()->trafficLights();
         QVERIFY(!lights->isHovered());
-        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), lights->mapToGlobal(QPointF(1, 1)));
-        QApplication::sendEvent(lights, &enter);
+        hover(lights);
         QVERIFY(lights->isHovered());
         for (int i : {1, 2})
             QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(i).center().toPoint());
         QCOMPARE(p.calls, QStringList());
         QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(0).center().toPoint());
         QCOMPARE(p.calls, QStringList{"close"});
-    }
-
-    void coordinatorOpensTheCardOnTunnelsAndTheThemeFollowsAppearance()
-    {
-        TempHome home;
-        EngineHarness h({makeTunnel("a")}, {}, false);
-        {
-            ManualClock clock;
-            Coordinator c(*h.state, clock, false, QStringLiteral("Flumewire"));
-            c.openPreferences();
-            CardWindow *card = c.card(Coordinator::Slot::Preferences);
-            QVERIFY(card);
-            QCOMPARE(card->size(), QSize(PreferencesView::cardWidth, PreferencesView::cardHeight));
-            auto view = card->findChild<PreferencesView *>();
-            view->setTab(QStringLiteral("about"));
-            QTest::mouseClick(view->trafficLights(), Qt::LeftButton, {},
-                              view->trafficLights()->circle(0).center().toPoint());
-            QVERIFY(!c.card(Coordinator::Slot::Preferences));
-
-            c.openPreferences();
-            view = c.card(Coordinator::Slot::Preferences)->findChild<PreferencesView *>();
-            QCOMPARE(view->tab(), QStringLiteral("tunnels"));
-
-            // Dark under Appearance: the state, every open card and the stored choice follow at once.
-            c.viewLog("a");
-            auto general = qobject_cast<GeneralTab *>((view->setTab(QStringLiteral("general")), view->content()));
-            QCOMPARE(general->appearancePicker()->selection(), QStringLiteral("auto"));
-            clickOption(general->appearancePicker(), 2);
-            QCOMPARE(h.state->appearance(), Appearance::Dark);
-            for (auto slot : {Coordinator::Slot::Preferences, Coordinator::Slot::Log})
-                QVERIFY(c.card(slot)->findChild<FWRoot *>()->theme().dark);
-            QCOMPARE(c.settings().appearance(), Appearance::Dark);
-        }
-        // The next run starts with the kept choice.
-        h.state->setAppearance(Appearance::Auto);
-        ManualClock clock;
-        Coordinator again(*h.state, clock, false, QStringLiteral("Flumewire"));
-        QCOMPARE(h.state->appearance(), Appearance::Dark);
     }
 
     void tunnelsTabSearchCountsRowsAndButtons()
@@ -195,26 +141,23 @@ private slots:
         tab->searchField()->clear();
         QCOMPARE(tab->filtered(), (QStringList{"prod", "web", "rep", "cache"}));
         QCOMPARE(tab->list()->rowFor("cache")->userHostText(), QStringLiteral("@cache.local"));
-        QCOMPARE(tab->list()->rowFor("web")->routeText(), QStringLiteral("127.0.0.1:9000 → db.internal:5432"));
 
         // The row's switch starts the tunnel; its dot and the counts follow the status.
         TunnelTableRow *web = tab->list()->rowFor("web");
         click(web->startSwitch());
         QCOMPARE(p.engine.runner.startsOf("web"), 1);
         p.engine.runner.report("web", S::Connected);
-        QCOMPARE(tab->list()->rowFor("web")->statusDot()->status(), S::Connected);
-        QCOMPARE(tab->countsText(), QStringLiteral("1 active · 4 total"));
+        QVERIFY(tab->list()->rowFor("web")->statusDot()->status() == S::Connected &&
+                tab->countsText() == QStringLiteral("1 active · 4 total"));
 
         // Remove does nothing without a selection; a click selects, remove deletes, the selection stays.
         click(tab->removeButton());
         QCOMPARE(tab->filtered().size(), 4);
         QTest::mouseClick(tab->list()->rowFor("rep"), Qt::LeftButton, {}, QPoint(60, 10));
-        QCOMPARE(tab->selection(), std::optional<QString>("rep"));
-        QVERIFY(tab->list()->rowFor("rep")->isSelected());
+        QVERIFY(tab->selection() == "rep" && tab->list()->rowFor("rep")->isSelected());
         click(tab->removeButton());
         QCOMPARE(tab->filtered(), (QStringList{"prod", "web", "cache"}));
-        QVERIFY(!p.state().tunnel("rep"));
-        QCOMPARE(tab->selection(), std::optional<QString>("rep"));
+        QVERIFY(!p.state().tunnel("rep") && tab->selection() == "rep");
 
         QTest::mouseDClick(tab->list()->rowFor("prod"), Qt::LeftButton, {}, QPoint(60, 10));
         click(tab->list()->rowFor("cache")->editButton());
@@ -231,9 +174,7 @@ private slots:
         auto tab = qobject_cast<TunnelsTab *>(p.view()->content());
         QVERIFY2(tab->list()->builtRowCount() < 20, qPrintable(QString::number(tab->list()->builtRowCount())));
         tab->list()->verticalScrollBar()->setValue(tab->list()->verticalScrollBar()->maximum());
-        QVERIFY(tab->list()->rowFor("t499"));
-        QVERIFY(!tab->list()->rowFor("t0"));
-        QVERIFY(tab->list()->builtRowCount() < 20);
+        QVERIFY(tab->list()->rowFor("t499") && !tab->list()->rowFor("t0") && tab->list()->builtRowCount() < 20);
         Prefs empty({});
         QCOMPARE(qobject_cast<TunnelsTab *>(empty.view()->content())->countsText(),
                  QStringLiteral("0 active · 0 total"));
@@ -245,24 +186,21 @@ private slots:
         p.home.write(".ssh/config", "Host db\n  User deploy\n  LocalForward 5432 localhost:5432\n"
                                     "  DynamicForward 1080\nHost web\n  User ops\n  RemoteForward 8080 localhost:80\n");
         auto tab = p.open<ImportTab>(QStringLiteral("import"));
-        QVERIFY(tab->scanned());
-        QVERIFY(!tab->showsDevelopmentCard());
+        QVERIFY(tab->scanned() && !tab->showsDevelopmentCard());
         QCOMPARE(tab->sourcePath(), p.home.path() + QStringLiteral("/.ssh/config"));
-        QCOMPARE(tab->summaryText(), QStringLiteral("3 TUNNELS FOUND · 3 SELECTED"));
-        QCOMPARE(tab->selectAllButton()->text(), QStringLiteral("Deselect all"));
-        QCOMPARE(tab->importButton()->text(), QStringLiteral("Import 3 Tunnels"));
+        const auto texts = [&] {
+            return QStringList{tab->summaryText(), tab->selectAllButton()->text(), tab->importButton()->text()};
+        };
+        QCOMPARE(texts(), (QStringList{"3 TUNNELS FOUND · 3 SELECTED", "Deselect all", "Import 3 Tunnels"}));
         QCOMPARE(ImportTab::detailText(tab->found().at(1)), QStringLiteral("deploy@db · 127.0.0.1:1080 → SOCKS"));
 
         // Clicking a row unticks it; the import adds the ticked ones the state does not have yet.
         QTest::mouseClick(tab->proposalRows().at(1), Qt::LeftButton, {}, QPoint(200, 10));
-        QCOMPARE(tab->summaryText(), QStringLiteral("3 TUNNELS FOUND · 2 SELECTED"));
-        QCOMPARE(tab->selectAllButton()->text(), QStringLiteral("Select all"));
+        QCOMPARE(texts(), (QStringList{"3 TUNNELS FOUND · 2 SELECTED", "Select all", "Import 2 Tunnels"}));
         click(tab->importButton());
-        QCOMPARE(tab->importedCount(), std::optional<int>(1));
-        QVERIFY(tab->importedLabel()->isVisible());
+        QVERIFY(tab->importedCount() == 1 && tab->importedLabel()->isVisible());
         QCOMPARE(tab->importedLabel()->text(), QStringLiteral("Imported 1"));
-        QVERIFY(p.state().tunnel("ssh-web-r-8080"));
-        QVERIFY(!p.state().tunnel("ssh-db-socks-1080"));
+        QVERIFY(p.state().tunnel("ssh-web-r-8080") && !p.state().tunnel("ssh-db-socks-1080"));
         tab->toggle("ssh-web-r-8080");
         QVERIFY(!tab->importedLabel()->isVisible());
         QCOMPARE(tab->importButton()->text(), QStringLiteral("Import 1 Tunnel"));
@@ -270,8 +208,7 @@ private slots:
         // Nothing ticked: the button is dimmed and does nothing.
         click(tab->selectAllButton());
         click(tab->selectAllButton());
-        QCOMPARE(tab->summaryText(), QStringLiteral("3 TUNNELS FOUND · 0 SELECTED"));
-        QVERIFY(!tab->importButton()->isEnabled());
+        QVERIFY(tab->summaryText().endsWith("0 SELECTED") && !tab->importButton()->isEnabled());
         const qsizetype count = p.state().tunnels().size();
         click(tab->importButton());
         QCOMPARE(p.state().tunnels().size(), count);
@@ -287,8 +224,7 @@ private slots:
         QCOMPARE(tab->found().size(), 3);
         p.chosenFile = p.home.write("bad", QByteArray("Host x\n  LocalForward 1 a:1\n") + QByteArray("\xff\xfe", 2));
         tab->choose();
-        QCOMPARE(tab->sourceLabel()->text(), p.chosenFile);
-        QVERIFY(tab->found().isEmpty());
+        QVERIFY(tab->sourceLabel()->text() == p.chosenFile && tab->found().isEmpty());
         QVERIFY(tab->emptyText().startsWith(QStringLiteral("No port-forwards found in this ssh config")));
 
         Prefs dev({}, true);

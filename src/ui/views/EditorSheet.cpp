@@ -12,9 +12,9 @@
 #include "ui/controls/SubHead.h"
 #include "ui/controls/WarpToggle.h"
 #include "ui/views/CommandPreview.h"
+#include "ui/views/GroupNameDialog.h"
 #include "ui/views/GroupPicker.h"
 #include "ui/views/Hairline.h"
-#include "ui/views/NewGroupDialog.h"
 #include "ui/views/PlainIconButton.h"
 #include "ui/views/SystemProxyOptionText.h"
 #include "ui/views/TestConnectionButton.h"
@@ -560,7 +560,7 @@ void EditorSheet::beginNewGroup()
 {
     if (m_newGroupDialog)
         return;
-    m_newGroupDialog = new NewGroupDialog(this);
+    m_newGroupDialog = new GroupNameDialog(QStringLiteral("New Group"), QStringLiteral("Create"), QString(), this);
     m_newGroupDialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_newGroupDialog, &QDialog::finished, this, [this](int result) {
         if (result != QDialog::Accepted || !m_newGroupDialog)
@@ -647,7 +647,7 @@ OptRow *EditorSheet::shownOption(const QString &label) const
     return nullptr;
 }
 
-NewGroupDialog *EditorSheet::newGroupDialog() const
+GroupNameDialog *EditorSheet::newGroupDialog() const
 {
     return m_newGroupDialog;
 }

@@ -16,7 +16,7 @@ class Disclosure;
 class FWButton;
 class FWTextField;
 class GroupPicker;
-class NewGroupDialog;
+class GroupNameDialog;
 class OptRow;
 class PlainIconButton;
 class QFileDialog;
@@ -66,7 +66,7 @@ public:
     FWButton *chooseIdentityButton() const { return m_chooseIdentity; }
     PlainIconButton *closeButton() const { return m_close; }
     // The open "New Group" prompt and identity file panel, or null.
-    NewGroupDialog *newGroupDialog() const;
+    GroupNameDialog *newGroupDialog() const;
     QFileDialog *identityDialog() const;
 
     QSize sizeHint() const override { return {cardWidth, cardHeight}; }
@@ -131,6 +131,6 @@ private:
     FWButton *m_cancel = nullptr;
     FWButton *m_save = nullptr;
     PlainIconButton *m_close = nullptr;
-    QPointer<NewGroupDialog> m_newGroupDialog;
+    QPointer<GroupNameDialog> m_newGroupDialog;
     QPointer<QFileDialog> m_identityDialog;
 };

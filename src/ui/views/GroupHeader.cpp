@@ -3,8 +3,8 @@
 #include "ui/controls/FWLabel.h"
 #include "ui/controls/Icon.h"
 #include "ui/controls/WarpToggle.h"
+#include "ui/views/GroupNameDialog.h"
 #include "ui/views/PlainIconButton.h"
-#include "ui/views/RenameGroupDialog.h"
 
 #include <QBoxLayout>
 #include <QContextMenuEvent>
@@ -151,7 +151,7 @@ void GroupHeader::contextMenuEvent(QContextMenuEvent *event)
     popUpMenu(event->globalPos());
 }
 
-RenameGroupDialog *GroupHeader::renameDialog() const
+GroupNameDialog *GroupHeader::renameDialog() const
 {
     return m_dialog;
 }
@@ -162,12 +162,12 @@ void GroupHeader::beginRename()
         return;
     m_draft = m_group.name;
     m_renaming = true;
-    m_dialog = new RenameGroupDialog(m_draft, this);
+    m_dialog = new GroupNameDialog(QStringLiteral("Rename Group"), QStringLiteral("Rename"), m_draft, this);
     m_dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_dialog, &RenameGroupDialog::finished, this, [this](int result) {
+    connect(m_dialog, &GroupNameDialog::finished, this, [this](int result) {
         m_renaming = false;
         if (m_dialog)
-            m_draft = m_dialog->draft();
+            m_draft = m_dialog->name();
         // Renaming publishes a new group list, which rebuilds the popover and retires this header (later).
         if (result == QDialog::Accepted)
             m_state.renameGroup(m_group.id, m_draft);

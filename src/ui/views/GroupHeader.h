@@ -10,7 +10,7 @@
 class FWLabel;
 class PlainIconButton;
 class QMenu;
-class RenameGroupDialog;
+class GroupNameDialog;
 class WarpToggle;
 
 // The line that opens a group in the popover: fold chevron, name, count of shown tunnels, the group menu (shown
@@ -50,7 +50,7 @@ public:
     void beginRename();
     bool isRenaming() const { return m_renaming; }
     QString draft() const { return m_draft; }
-    RenameGroupDialog *renameDialog() const;
+    GroupNameDialog *renameDialog() const;
 
 protected:
     void enterEvent(QEnterEvent *event) override;
@@ -68,7 +68,7 @@ private:
     bool m_hover = false;
     bool m_renaming = false;
     QString m_draft;
-    QPointer<RenameGroupDialog> m_dialog;
+    QPointer<GroupNameDialog> m_dialog;
 
     PlainIconButton *m_fold = nullptr;
     FWLabel *m_name = nullptr;
