@@ -1,27 +1,22 @@
 #pragma once
 
-#include <QJsonObject>
 #include <QString>
-#include <optional>
 
-// Which build is running and how to name it, from the information dictionary installed beside the program
-// (Info.json; none in the build tree, so a build-tree run is a development build).
+// Which build is running and how to name it. A program run from the build tree is a development build (its own data
+// folder and bus name); the installed program is the regular build. The executables' entry files are compiled once
+// for each kind, and the libraries are handed the identity.
 class BuildIdentity {
 public:
-    // Reads an information dictionary; none means the program runs outside an installed bundle.
-    explicit BuildIdentity(std::optional<QJsonObject> info);
+    enum class Kind { Development, Regular };
 
-    // The process's identity, read once from the installed Info.json (see infoPath()).
-    static const BuildIdentity &current();
-    // Where the installed dictionary sits relative to the executable: ../share/flumewire/Info.json.
-    static QString infoPath();
+    explicit BuildIdentity(Kind kind) : m_kind(kind) {}
 
-    bool isDevBuild() const { return m_dev; }
+    bool isDevBuild() const { return m_kind == Kind::Development; }
+    // "Flumewire", or "Flumewire (Dev)".
     QString appDisplayName() const;
+    // "Version 0.1.0 (1)", or "dev build".
     QString appVersionString() const;
-    std::optional<QString> feedURL() const;
 
 private:
-    std::optional<QJsonObject> m_info;
-    bool m_dev = true;
+    Kind m_kind;
 };

@@ -178,7 +178,7 @@ void BusService::onTunnelChanged(const QString &id)
     if (last != m_signalled.cend() && *last == now)
         return;
     m_signalled.insert(id, now);
-    emit StatusChanged(id, rawValue(now.first), now.second.value_or(QString()));
+    emit StatusChanged(id, textOf(now.first), now.second.value_or(QString()));
 }
 
 void BusService::onListChanged()

@@ -97,22 +97,39 @@ std::optional<Store::LoadResult> CommandLine::loadTunnels()
     return loaded;
 }
 
-bool CommandLine::takeFlags(const QStringList &allowed, QStringList &given)
+bool CommandLine::parse(const QList<QCommandLineOption> &options)
 {
-    QStringList rest;
-    for (const QString &arg : std::as_const(m_args)) {
-        if (arg.startsWith(QLatin1String("--"))) {
-            if (!allowed.contains(arg)) {
-                fail(QStringLiteral("unknown option %1 (see flumewire --help)").arg(printable(arg)));
-                return false;
+    // "-json" reads as "--json"; an id that begins with a dash goes after "--", which ends the options.
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    m_parser.addOptions(options);
+    if (m_parser.parse(QStringList(QStringLiteral("flumewire")) + m_args)) {
+        m_args = m_parser.positionalArguments();
+        return true;
+    }
+    if (!m_parser.unknownOptionNames().isEmpty()) {
+        // Named as typed, with its dashes.
+        const QString name = m_parser.unknownOptionNames().first();
+        QString typed = QStringLiteral("--") + name;
+        for (const QString &arg : std::as_const(m_args)) {
+            const QString option = arg.section(QLatin1Char('='), 0, 0);
+            if (option == QLatin1Char('-') + name || option == QStringLiteral("--") + name) {
+                typed = option;
+                break;
             }
-            given << arg;
-        } else {
-            rest << arg;
+        }
+        fail(QStringLiteral("unknown option %1 (see flumewire --help)").arg(printable(typed)));
+        return false;
+    }
+    // An option that takes a value was the last argument: say what it needs.
+    for (const QCommandLineOption &option : options) {
+        const QString name = QStringLiteral("--") + option.names().first();
+        if (!option.valueName().isEmpty() && !m_args.isEmpty() && m_args.last() == name) {
+            fail(QStringLiteral("%1 needs %2").arg(name, option.valueName()));
+            return false;
         }
     }
-    m_args = rest;
-    return true;
+    fail(printable(m_parser.errorText()));
+    return false;
 }
 
 std::optional<Tunnel> CommandLine::findTunnel(const QString &id)
@@ -132,45 +149,76 @@ int CommandLine::run()
 {
     if (m_args.isEmpty())
         return fail(QStringLiteral("no command given (see flumewire --help)"));
-    const QString command = m_args.takeFirst();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+    m_command = m_args.takeFirst();
+    if (m_command == QLatin1String("--help") || m_command == QLatin1String("-h") ||
+        m_command == QLatin1String("help")) {
         m_out << usage();
         return 0;
     }
-    if (command == QLatin1String("--version")) {
+    if (m_command == QLatin1String("--version")) {
         m_out << m_identity.appDisplayName() << ' ' << m_identity.appVersionString() << Qt::endl;
         return 0;
     }
-    if (command == QLatin1String("list"))
-        return list();
-    if (command == QLatin1String("args"))
-        return args();
-    if (command == QLatin1String("command"))
-        return this->command();
-    if (command == QLatin1String("import"))
-        return importConfig();
-    if (command == QLatin1String("test"))
-        return test();
-    if (command == QLatin1String("up"))
-        return up();
-    if (command == QLatin1String("start") || command == QLatin1String("stop") || command == QLatin1String("toggle"))
-        return RemoteCommands(m_out, m_err, m_identity.isDevBuild()).act(command, m_args);
-    if (command == QLatin1String("status"))
-        return RemoteCommands(m_out, m_err, m_identity.isDevBuild()).status(m_args);
-    return fail(QStringLiteral("unknown command %1 (see flumewire --help)").arg(printable(command)));
+
+    const auto flag = [](const char *name) { return QCommandLineOption(QString::fromLatin1(name)); };
+    const auto valued = [](const char *name, const char *needs) {
+        return QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(needs));
+    };
+    struct Command {
+        const char *name;
+        QList<QCommandLineOption> options;
+        int (CommandLine::*handler)();
+    };
+    const Command commands[] = {
+        {"list", {flag("json")}, &CommandLine::list},
+        {"args", {flag("backup")}, &CommandLine::args},
+        {"command", {}, &CommandLine::command},
+        {"import", {flag("dry-run"), flag("json")}, &CommandLine::importConfig},
+        {"test", {}, &CommandLine::test},
+        {"up", {flag("verbose"), valued("attempts", "a number")}, &CommandLine::up},
+        {"start", {}, &CommandLine::act},
+        {"stop", {}, &CommandLine::act},
+        {"toggle", {}, &CommandLine::act},
+        {"status", {flag("json"), flag("follow"), valued("format", "a format (waybar)")}, &CommandLine::status},
+    };
+    for (const Command &c : commands) {
+        if (m_command == QLatin1String(c.name))
+            return parse(c.options) ? (this->*c.handler)() : 2;
+    }
+    return fail(QStringLiteral("unknown command %1 (see flumewire --help)").arg(printable(m_command)));
+}
+
+int CommandLine::act()
+{
+    return RemoteCommands(m_out, m_err, m_identity.isDevBuild()).act(m_command, m_args);
+}
+
+int CommandLine::status()
+{
+    if (!m_args.isEmpty())
+        return fail(QStringLiteral("status takes no tunnel ids"));
+    const bool waybar = m_parser.isSet(QStringLiteral("format"));
+    if (waybar && m_parser.value(QStringLiteral("format")) != QLatin1String("waybar")) {
+        return fail(QStringLiteral("unknown status format \"%1\" (the one format is waybar)")
+                        .arg(printable(m_parser.value(QStringLiteral("format")))));
+    }
+    const bool json = m_parser.isSet(QStringLiteral("json"));
+    if (json && waybar)
+        return fail(QStringLiteral("--json and --format waybar do not go together"));
+    const bool follow = m_parser.isSet(QStringLiteral("follow"));
+    if (json && follow)
+        return fail(QStringLiteral("--json does not go with --follow (use --format waybar for one object a line)"));
+    return RemoteCommands(m_out, m_err, m_identity.isDevBuild()).status(json, follow, waybar);
 }
 
 int CommandLine::list()
 {
-    QStringList flags;
-    if (!takeFlags({QStringLiteral("--json")}, flags))
-        return 2;
     if (!m_args.isEmpty())
         return fail(QStringLiteral("list takes no arguments"));
     const std::optional<Store::LoadResult> loaded = loadTunnels();
     if (!loaded)
         return 2;
-    if (flags.contains(QLatin1String("--json"))) {
+    if (m_parser.isSet(QStringLiteral("json"))) {
         // What the tunnels file holds: borrowed tunnels are not the build's own.
         QList<Tunnel> own;
         for (const Tunnel &t : loaded->tunnels) {
@@ -186,15 +234,12 @@ int CommandLine::list()
 
 int CommandLine::args()
 {
-    QStringList flags;
-    if (!takeFlags({QStringLiteral("--backup")}, flags))
-        return 2;
     if (m_args.size() != 1)
         return fail(QStringLiteral("args takes one tunnel id"));
     const std::optional<Tunnel> tunnel = findTunnel(m_args.first());
     if (!tunnel)
         return 2;
-    const bool backup = flags.contains(QLatin1String("--backup"));
+    const bool backup = m_parser.isSet(QStringLiteral("backup"));
     if (backup && !tunnel->hasBackup())
         return fail(QStringLiteral("tunnel %1 has no backup server").arg(printable(tunnel->id)));
     // One argument per line: a line break inside one must not read as two.
@@ -206,9 +251,6 @@ int CommandLine::args()
 
 int CommandLine::command()
 {
-    QStringList flags;
-    if (!takeFlags({}, flags))
-        return 2;
     if (m_args.size() != 1)
         return fail(QStringLiteral("command takes one tunnel id"));
     const std::optional<Tunnel> tunnel = findTunnel(m_args.first());
@@ -220,11 +262,8 @@ int CommandLine::command()
 
 int CommandLine::importConfig()
 {
-    QStringList flags;
-    if (!takeFlags({QStringLiteral("--dry-run"), QStringLiteral("--json")}, flags))
-        return 2;
-    const bool dryRun = flags.contains(QLatin1String("--dry-run"));
-    const bool json = flags.contains(QLatin1String("--json"));
+    const bool dryRun = m_parser.isSet(QStringLiteral("dry-run"));
+    const bool json = m_parser.isSet(QStringLiteral("json"));
     if (m_args.size() > 1)
         return fail(QStringLiteral("import takes at most one file"));
     if (json && !dryRun)
@@ -270,9 +309,6 @@ int CommandLine::importConfig()
 
 int CommandLine::test()
 {
-    QStringList flags;
-    if (!takeFlags({}, flags))
-        return 2;
     if (m_args.size() != 1)
         return fail(QStringLiteral("test takes one tunnel id"));
     const std::optional<Tunnel> tunnel = findTunnel(m_args.first());
@@ -294,32 +330,16 @@ int CommandLine::test()
 
 int CommandLine::up()
 {
-    // --attempts N (or --attempts=N): give up on a tunnel after N reconnect attempts; by default never.
+    // --attempts N: give up on a tunnel after N reconnect attempts; by default never.
     int attempts = 0;
-    for (qsizetype i = 0; i < m_args.size(); ++i) {
-        const QString arg = m_args.at(i);
-        QString value;
-        if (arg == QLatin1String("--attempts")) {
-            if (i + 1 == m_args.size())
-                return fail(QStringLiteral("--attempts needs a number"));
-            value = m_args.at(i + 1);
-            m_args.remove(i, 2);
-        } else if (arg.startsWith(QLatin1String("--attempts="))) {
-            value = arg.mid(11);
-            m_args.remove(i);
-        } else {
-            continue;
-        }
+    if (m_parser.isSet(QStringLiteral("attempts"))) {
+        const QString value = m_parser.value(QStringLiteral("attempts"));
         bool ok = false;
         attempts = value.toInt(&ok);
         if (!ok || attempts < 1)
-            return fail(QStringLiteral("--attempts takes a whole number from 1 up, not %1").arg(value));
-        break;
+            return fail(QStringLiteral("--attempts takes a whole number from 1 up, not %1").arg(printable(value)));
     }
-    QStringList flags;
-    if (!takeFlags({QStringLiteral("--verbose")}, flags))
-        return 2;
-    const bool verbose = flags.contains(QLatin1String("--verbose"));
+    const bool verbose = m_parser.isSet(QStringLiteral("verbose"));
     const QStringList ids = m_args;
     const bool dev = m_identity.isDevBuild();
 
@@ -379,7 +399,7 @@ int CommandLine::up()
             return;
         shown.insert(id, now);
         m_out << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ' << printable(id) << ' '
-              << rawValue(t->status);
+              << textOf(t->status);
         if (t->reason)
             m_out << ": " << printable(*t->reason);
         m_out << Qt::endl;
@@ -430,7 +450,7 @@ int CommandLine::up()
 void CommandLine::printTunnels(const QList<Tunnel> &tunnels)
 {
     for (const Tunnel &t : tunnels) {
-        m_out << printable(t.id) << "  " << rawValue(t.type) << "  " << printable(t.name) << "  " << printable(t.from())
+        m_out << printable(t.id) << "  " << textOf(t.type) << "  " << printable(t.name) << "  " << printable(t.from())
               << QStringLiteral(" \u2192 ") << printable(t.to()) << Qt::endl;
     }
 }

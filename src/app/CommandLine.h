@@ -3,6 +3,8 @@
 #include "model/Store.h"
 #include "model/Tunnel.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QStringList>
 #include <QTextStream>
 #include <optional>
@@ -35,6 +37,8 @@ private:
     int importConfig();
     int test();
     int up();
+    int act();
+    int status();
 
     void printTunnels(const QList<Tunnel> &tunnels);
     int fail(const QString &message);
@@ -42,10 +46,13 @@ private:
     std::optional<Store::LoadResult> loadTunnels();
     // The loaded tunnel with that id, or none after reporting it.
     std::optional<Tunnel> findTunnel(const QString &id);
-    // Takes flags off m_args; false (after reporting) when an unexpected option is left.
-    bool takeFlags(const QStringList &allowed, QStringList &given);
+    // Reads the command's options from m_args, leaving its other arguments there; false (after reporting) when an
+    // option is unknown, lacks its value or has one it does not take.
+    bool parse(const QList<QCommandLineOption> &options);
 
     QStringList m_args;
+    QString m_command;
+    QCommandLineParser m_parser;
     const BuildIdentity &m_identity;
     Options m_options;
     QTextStream m_out;

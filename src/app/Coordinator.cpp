@@ -348,7 +348,8 @@ QWidget *Coordinator::makePreferences()
     };
     services.dev = m_dev;
     services.displayName = m_displayName;
-    services.versionText = BuildIdentity::current().appVersionString();
+    services.versionText =
+        BuildIdentity(m_dev ? BuildIdentity::Kind::Development : BuildIdentity::Kind::Regular).appVersionString();
     // No software updater on this platform: the About tab shows no update button.
     return new PreferencesView(m_state, std::move(services));
 }

@@ -1,9 +1,9 @@
 #include "app/RemoteCommands.h"
 
 #include "app/BusClient.h"
-#include "app/Printable.h"
 #include "app/StatusFollower.h"
 #include "app/WaybarStatus.h"
+#include "model/ControlCharacters.h"
 #include "model/Store.h"
 
 #include <QCoreApplication>
@@ -37,12 +37,8 @@ QList<TunnelSnapshot> RemoteCommands::savedTunnels() const
     return tunnels;
 }
 
-int RemoteCommands::act(const QString &verb, QStringList args)
+int RemoteCommands::act(const QString &verb, const QStringList &args)
 {
-    for (const QString &arg : std::as_const(args)) {
-        if (arg.startsWith(QLatin1String("--")))
-            return fail(QStringLiteral("unknown option %1 (see flumewire --help)").arg(arg));
-    }
     if (args.isEmpty())
         return fail(QStringLiteral("%1 takes one or more tunnel or group ids").arg(verb));
     // "start" -> "Start": the interface's method for the verb.
@@ -59,12 +55,13 @@ int RemoteCommands::act(const QString &verb, QStringList args)
             // Only the first call can find no instance (or one that quit half-way through the ids).
             m_err << "flumewire: " << notRunningMessage();
             if (!client.hasBus())
-                m_err << " (" << printable(client.busError()) << ')';
+                m_err << " (" << ControlCharacters::escaped(client.busError()) << ')';
             m_err << Qt::endl;
             return notRunningStatus;
         case BusClient::Outcome::Refused:
         case BusClient::Outcome::NoAnswer:
-            m_err << "flumewire: " << printable(id) << ": " << printable(result.message) << Qt::endl;
+            m_err << "flumewire: " << ControlCharacters::escaped(id) << ": "
+                  << ControlCharacters::escaped(result.message) << Qt::endl;
             status = 1;
             break;
         }
@@ -72,35 +69,8 @@ int RemoteCommands::act(const QString &verb, QStringList args)
     return status;
 }
 
-int RemoteCommands::status(QStringList args)
+int RemoteCommands::status(bool json, bool follow, bool waybar)
 {
-    bool json = false;
-    bool follow = false;
-    bool waybar = false;
-    while (!args.isEmpty()) {
-        const QString arg = args.takeFirst();
-        if (arg == QLatin1String("--json")) {
-            json = true;
-        } else if (arg == QLatin1String("--follow")) {
-            follow = true;
-        } else if (arg == QLatin1String("--format") || arg.startsWith(QLatin1String("--format="))) {
-            const QString value = arg.contains(QLatin1Char('=')) ? arg.section(QLatin1Char('='), 1)
-                                  : args.isEmpty()               ? QString()
-                                                                 : args.takeFirst();
-            if (value != QLatin1String("waybar"))
-                return fail(QStringLiteral("unknown status format \"%1\" (the one format is waybar)").arg(value));
-            waybar = true;
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            return fail(QStringLiteral("unknown option %1 (see flumewire --help)").arg(arg));
-        } else {
-            return fail(QStringLiteral("status takes no tunnel ids"));
-        }
-    }
-    if (json && waybar)
-        return fail(QStringLiteral("--json and --format waybar do not go together"));
-    if (json && follow)
-        return fail(QStringLiteral("--json does not go with --follow (use --format waybar for one object a line)"));
-
     BusClient client(m_dev);
     if (follow) {
         if (!client.hasBus()) {
@@ -122,7 +92,8 @@ int RemoteCommands::status(QStringList args)
         if (!waybar)
             m_err << "flumewire: Flumewire is not running: the saved tunnels, all idle" << Qt::endl;
     } else if (!running) {
-        m_err << "flumewire: no answer from the running Flumewire: " << printable(result.message) << Qt::endl;
+        m_err << "flumewire: no answer from the running Flumewire: " << ControlCharacters::escaped(result.message)
+              << Qt::endl;
         return 1;
     }
 
@@ -137,9 +108,9 @@ int RemoteCommands::status(QStringList args)
         m_out.flush();
     } else {
         for (const TunnelSnapshot &t : std::as_const(tunnels)) {
-            m_out << printable(t.id) << "  " << rawValue(t.status);
+            m_out << ControlCharacters::escaped(t.id) << "  " << textOf(t.status);
             if (t.reason)
-                m_out << ": " << printable(*t.reason);
+                m_out << ": " << ControlCharacters::escaped(*t.reason);
             m_out << Qt::endl;
         }
     }

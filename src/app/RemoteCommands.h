@@ -17,11 +17,11 @@ public:
     RemoteCommands(QTextStream &out, QTextStream &err, bool dev);
 
     // verb is start, stop or toggle; each id names a tunnel or a group. 0 when every id was acted on, 1 (one line per
-    // id that was not) otherwise, 3 when no instance runs, 2 for bad arguments.
-    int act(const QString &verb, QStringList args);
-    // [--json] [--follow] [--format waybar]: the running instance's tunnels, or the saved ones as idle (saying so)
-    // when none runs. --follow prints changes until interrupted.
-    int status(QStringList args);
+    // id that was not) otherwise, 3 when no instance runs, 2 when no id is given.
+    int act(const QString &verb, const QStringList &args);
+    // The running instance's tunnels as lines, JSON or waybar objects, or the saved ones as idle (saying so) when none
+    // runs. follow prints changes until interrupted. The command line has checked that the options go together.
+    int status(bool json, bool follow, bool waybar);
 
 private:
     int fail(const QString &message);

@@ -2,8 +2,8 @@
 
 #include "app/BusClient.h"
 #include "app/BusService.h"
-#include "app/Printable.h"
 #include "app/WaybarStatus.h"
+#include "model/ControlCharacters.h"
 
 #include <QDBusConnectionInterface>
 #include <QTime>
@@ -53,7 +53,8 @@ void StatusFollower::attach()
     const BusClient::Result result = m_client.list(tunnels);
     if (result.outcome != BusClient::Outcome::Done) {
         // The name came and went at once, or what holds it does not answer: wait for the next owner.
-        m_err << "flumewire: no answer from the running Flumewire: " << printable(result.message) << Qt::endl;
+        m_err << "flumewire: no answer from the running Flumewire: " << ControlCharacters::escaped(result.message)
+              << Qt::endl;
         return;
     }
     m_running = true;
@@ -82,7 +83,7 @@ void StatusFollower::detach()
 
 void StatusFollower::onStatusChanged(const QString &id, const QString &status, const QString &reason)
 {
-    const std::optional<TunnelStatus> known = tunnelStatusFromRaw(status);
+    const std::optional<TunnelStatus> known = tunnelStatusFromText(status);
     if (!m_running || !known)
         return;
     for (TunnelSnapshot &t : m_tunnels) {
@@ -111,10 +112,10 @@ void StatusFollower::update(const TunnelSnapshot &tunnel)
     if (m_printed.value(tunnel.id, idle) == now)
         return;
     m_printed.insert(tunnel.id, now);
-    m_out << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ' << printable(tunnel.id) << ' '
-          << rawValue(tunnel.status);
+    m_out << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ' << ControlCharacters::escaped(tunnel.id)
+          << ' ' << textOf(tunnel.status);
     if (tunnel.reason)
-        m_out << ": " << printable(*tunnel.reason);
+        m_out << ": " << ControlCharacters::escaped(*tunnel.reason);
     m_out << Qt::endl;
 }
 

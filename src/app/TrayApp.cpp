@@ -37,7 +37,7 @@ bool hasGraphicalSession()
 
 } // namespace
 
-int runTrayApp(int argc, char **argv, const QString &sshProgram)
+int runTrayApp(int argc, char **argv, const BuildIdentity &identity, const QString &sshProgram)
 {
     if (!hasGraphicalSession()) {
         QTextStream(stderr) << "flumewire: the tray needs a graphical session (neither DISPLAY nor WAYLAND_DISPLAY "
@@ -47,7 +47,6 @@ int runTrayApp(int argc, char **argv, const QString &sshProgram)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("flumewire"));
     QApplication::setQuitOnLastWindowClosed(false);
-    const BuildIdentity &identity = BuildIdentity::current();
     QApplication::setApplicationDisplayName(identity.appDisplayName());
 
     InstanceLock lock(Store::folder(identity.isDevBuild()));

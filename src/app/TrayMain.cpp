@@ -1,3 +1,4 @@
+#include "app/BuildIdentity.h"
 #include "app/TrayApp.h"
 
 #include <QtGlobal>
@@ -8,5 +9,5 @@ int main(int argc, char *argv[])
     QString sshProgram = QStringLiteral("/usr/bin/ssh");
     if (qEnvironmentVariableIsSet("FLUMEWIRE_SSH"))
         sshProgram = qEnvironmentVariable("FLUMEWIRE_SSH");
-    return runTrayApp(argc, argv, sshProgram);
+    return runTrayApp(argc, argv, BuildIdentity(BuildIdentity::Kind::FLUMEWIRE_BUILD_KIND), sshProgram);
 }

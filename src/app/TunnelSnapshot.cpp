@@ -2,14 +2,9 @@
 
 #include <QJsonValue>
 
-std::optional<TunnelStatus> tunnelStatusFromRaw(const QString &raw)
+std::optional<TunnelStatus> tunnelStatusFromText(const QString &text)
 {
-    for (TunnelStatus status :
-         {TunnelStatus::Connected, TunnelStatus::Connecting, TunnelStatus::Failed, TunnelStatus::Idle}) {
-        if (raw == rawValue(status))
-            return status;
-    }
-    return std::nullopt;
+    return enumFromText<TunnelStatus>(text);
 }
 
 TunnelSnapshot TunnelSnapshot::of(const Tunnel &tunnel, const QList<TunnelGroup> &groups)
@@ -36,8 +31,8 @@ QVariantMap TunnelSnapshot::toMap() const
 {
     QVariantMap map{{QStringLiteral("id"), id},
                     {QStringLiteral("name"), name},
-                    {QStringLiteral("type"), rawValue(type)},
-                    {QStringLiteral("status"), rawValue(status)}};
+                    {QStringLiteral("type"), textOf(type)},
+                    {QStringLiteral("status"), textOf(status)}};
     if (!groupId.isEmpty()) {
         map.insert(QStringLiteral("groupId"), groupId);
         map.insert(QStringLiteral("group"), group);
@@ -57,8 +52,8 @@ std::optional<TunnelSnapshot> TunnelSnapshot::fromMap(const QVariantMap &map)
     };
     const std::optional<QString> id = text("id");
     const std::optional<QString> name = text("name");
-    const std::optional<TunnelType> type = tunnelTypeFromRaw(text("type").value_or(QString()));
-    const std::optional<TunnelStatus> status = tunnelStatusFromRaw(text("status").value_or(QString()));
+    const std::optional<TunnelType> type = tunnelTypeFromText(text("type").value_or(QString()));
+    const std::optional<TunnelStatus> status = tunnelStatusFromText(text("status").value_or(QString()));
     if (!id || !name || !type || !status)
         return std::nullopt;
     TunnelSnapshot s;

@@ -26,7 +26,7 @@ struct TunnelSnapshot {
     // The tunnel as it stands, with the name of its group looked up in groups.
     static TunnelSnapshot of(const Tunnel &tunnel, const QList<TunnelGroup> &groups);
 
-    // Keys "id", "name", "type" (the raw value), "status", and "groupId", "group", "reason" when there are any.
+    // Keys "id", "name", "type" (its text), "status", and "groupId", "group", "reason" when there are any.
     QVariantMap toMap() const;
     // None when a key is missing or a value is not a known type or status.
     static std::optional<TunnelSnapshot> fromMap(const QVariantMap &map);
@@ -34,5 +34,5 @@ struct TunnelSnapshot {
     QJsonObject toJson() const;
 };
 
-// The status for a raw value ("connected", "connecting", "failed", "idle"), or none.
-std::optional<TunnelStatus> tunnelStatusFromRaw(const QString &raw);
+// The status for a text ("connected", "connecting", "failed", "idle"), or none.
+std::optional<TunnelStatus> tunnelStatusFromText(const QString &text);

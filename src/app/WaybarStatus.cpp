@@ -1,6 +1,6 @@
 #include "app/WaybarStatus.h"
 
-#include "app/Printable.h"
+#include "model/ControlCharacters.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,7 +26,7 @@ int rank(TunnelStatus status)
 
 QString markup(const QString &text)
 {
-    return printable(text).toHtmlEscaped();
+    return ControlCharacters::escaped(text).toHtmlEscaped();
 }
 
 } // namespace
@@ -45,7 +45,7 @@ QByteArray WaybarStatus::line(const QList<TunnelSnapshot> &tunnels, bool running
             ++connected;
         if (rank(t.status) > rank(worst))
             worst = t.status;
-        QString entry = markup(t.name.isEmpty() ? t.id : t.name) + QStringLiteral(": ") + rawValue(t.status);
+        QString entry = markup(t.name.isEmpty() ? t.id : t.name) + QStringLiteral(": ") + textOf(t.status);
         if (t.reason)
             entry += QStringLiteral(" (") + markup(*t.reason) + QLatin1Char(')');
         tooltip << entry;
@@ -53,8 +53,8 @@ QByteArray WaybarStatus::line(const QList<TunnelSnapshot> &tunnels, bool running
     const QJsonObject object{
         {QStringLiteral("text"), QStringLiteral("\u21c4 %1").arg(connected)},
         {QStringLiteral("tooltip"), tooltip.join(QLatin1Char('\n'))},
-        {QStringLiteral("class"), rawValue(worst)},
-        {QStringLiteral("alt"), rawValue(worst)},
+        {QStringLiteral("class"), textOf(worst)},
+        {QStringLiteral("alt"), textOf(worst)},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }

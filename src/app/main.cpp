@@ -56,5 +56,5 @@ int main(int argc, char *argv[])
     CommandLine::Options options;
     if (qEnvironmentVariableIsSet("FLUMEWIRE_SSH"))
         options.sshProgram = qEnvironmentVariable("FLUMEWIRE_SSH");
-    return CommandLine(arguments, BuildIdentity::current(), options).run();
+    return CommandLine(arguments, BuildIdentity(BuildIdentity::Kind::FLUMEWIRE_BUILD_KIND), options).run();
 }

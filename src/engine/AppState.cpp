@@ -256,7 +256,7 @@ void AppState::launch(const QString &id)
     const bool useBackup = t->hasBackup() && t->activeHostIndex == 1;
     Log::state(Log::Level::Info,
                QStringLiteral("connect %1 (%2) via %3")
-                   .arg(id, rawValue(t->type), useBackup ? QStringLiteral("backup") : QStringLiteral("primary")));
+                   .arg(id, textOf(t->type), useBackup ? QStringLiteral("backup") : QStringLiteral("primary")));
     t->status = TunnelStatus::Connecting;
     t->reason = useBackup ? std::optional<QString>(QStringLiteral("Connecting via backup…")) : std::nullopt;
     t->uptimeSec = 0;

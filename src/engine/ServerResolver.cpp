@@ -1,5 +1,7 @@
 #include "engine/ServerResolver.h"
 
+#include "ssh/ChildProcess.h"
+
 #include <QObject>
 #include <QProcess>
 #include <QTimer>
@@ -28,29 +30,23 @@ public:
         m_timeout.setInterval(timeoutMs);
         connect(&m_timeout, &QTimer::timeout, this, [this] { complete(std::nullopt); });
         // Only the printed configuration matters; the verbose lines on stderr are dropped.
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.setStandardInputFile(QProcess::nullDevice());
-        connect(&m_process, &QProcess::finished, this, &Lookup::finished);
-        connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        m_process->setStandardErrorFile(QProcess::nullDevice());
+        m_process->setStandardInputFile(QProcess::nullDevice());
+        m_process->setChildProcessModifier(ChildProcess::setup());
+        connect(m_process, &QProcess::finished, this, &Lookup::finished);
+        connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
                 complete(std::nullopt);
         });
     }
 
-    // Destroyed with its owner before it completed: the ssh still running is killed without reporting anything.
-    ~Lookup() override
-    {
-        m_process.disconnect(this);
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(1000);
-        }
-    }
+    // Destroyed with its owner before it completed: the ssh still running is ended without reporting anything.
+    ~Lookup() override { release(); }
 
     void begin(const QStringList &arguments)
     {
         m_timeout.start();
-        m_process.start(m_program, QStringList{QStringLiteral("-G")} + arguments);
+        m_process->start(m_program, QStringList{QStringLiteral("-G")} + arguments);
     }
     void begin() { begin(m_arguments); }
 
@@ -61,7 +57,7 @@ private:
             return;
         if (status != QProcess::NormalExit || exitCode != 0)
             return complete(std::nullopt);
-        const ServerResolver::Reading reading = ServerResolver::read(m_process.readAllStandardOutput());
+        const ServerResolver::Reading reading = ServerResolver::read(m_process->readAllStandardOutput());
         if (reading.hopHost && ++m_hops < maxHops) {
             // The next run starts once this one's process has been fully let go of.
             const QStringList next = ServerResolver::hopArguments(m_arguments, *reading.hopHost, reading.hopPort);
@@ -78,20 +74,28 @@ private:
             return;
         m_completed = true;
         m_timeout.stop();
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(1000);
-        }
+        release();
         ServerResolver::Completion done = std::move(m_done);
         deleteLater();
         if (done)
             done(std::move(server));
     }
 
+    // Lets go of the process: one still running is ended and deleted once it has exited, without blocking.
+    void release()
+    {
+        if (!m_process)
+            return;
+        m_process->disconnect(this);
+        ChildProcess::end(m_process);
+        m_process = nullptr;
+    }
+
     QString m_program;
     QStringList m_arguments;
     ServerResolver::Completion m_done;
-    QProcess m_process;
+    // Not a child of the lookup: it may outlive it while it ends.
+    QProcess *m_process = new QProcess;
     QTimer m_timeout;
     int m_hops = 0;
     bool m_completed = false;

@@ -2,24 +2,61 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <atomic>
 #include <cstdio>
 #include <syslog.h>
 
 namespace Log {
 namespace {
 
-struct State {
+struct Categories {
+    // Debug is off by default (the output reader logs every ssh line); the other levels are on.
+    QLoggingCategory ssh{"com.brindlecot.flumewire.ssh", QtInfoMsg};
+    QLoggingCategory state{"com.brindlecot.flumewire.state", QtInfoMsg};
+    QLoggingCategory app{"com.brindlecot.flumewire.app", QtInfoMsg};
+
+    Categories()
+    {
+        // Rules set here come before QT_LOGGING_RULES, which can still override them.
+        if (qEnvironmentVariableIsSet("FLUMEWIRE_LOG_DEBUG"))
+            QLoggingCategory::setFilterRules(QStringLiteral("com.brindlecot.flumewire.*.debug=true"));
+    }
+};
+
+const Categories &categories()
+{
+    static const Categories c;
+    return c;
+}
+
+struct Output {
     QMutex mutex;
     Sink sink;
-    bool mirror = qEnvironmentVariableIsSet("FLUMEWIRE_LOG_STDERR");
-    bool debug = qEnvironmentVariableIsSet("FLUMEWIRE_LOG_DEBUG");
+    const bool mirror = qEnvironmentVariableIsSet("FLUMEWIRE_LOG_STDERR");
     bool opened = false;
 };
 
-State &state()
+Output &output()
 {
-    static State s;
-    return s;
+    static Output o;
+    return o;
+}
+
+// Read without the lock on every message, so a disabled debug line costs no locking.
+std::atomic<bool> g_hasSink = false;
+
+QtMsgType messageType(Level level)
+{
+    switch (level) {
+    case Level::Debug:
+        return QtDebugMsg;
+    case Level::Error:
+        return QtCriticalMsg;
+    case Level::Default:
+    case Level::Info:
+        break;
+    }
+    return QtInfoMsg;
 }
 
 int syslogPriority(Level level)
@@ -39,80 +76,57 @@ int syslogPriority(Level level)
 
 } // namespace
 
-QString categoryName(Category category)
+const QLoggingCategory &category(Category category)
 {
+    const Categories &c = categories();
     switch (category) {
     case Category::Ssh:
-        return QStringLiteral("ssh");
+        return c.ssh;
     case Category::State:
-        return QStringLiteral("state");
+        return c.state;
     case Category::App:
-        return QStringLiteral("app");
+        break;
     }
-    return {};
+    return c.app;
 }
 
-QString levelName(Level level)
+bool isEnabled(Category c, Level level)
 {
-    switch (level) {
-    case Level::Default:
-        return QStringLiteral("default");
-    case Level::Info:
-        return QStringLiteral("info");
-    case Level::Debug:
-        return QStringLiteral("debug");
-    case Level::Error:
-        return QStringLiteral("error");
-    }
-    return {};
+    return category(c).isEnabled(messageType(level)) || g_hasSink.load(std::memory_order_relaxed);
 }
 
-void write(Category category, Level level, const QString &message)
+void write(Category c, Level level, const QString &message)
 {
-    State &s = state();
-    Sink sink;
-    bool mirror = false;
-    bool debug = false;
-    {
-        QMutexLocker locker(&s.mutex);
-        sink = s.sink;
-        mirror = s.mirror;
-        debug = s.debug;
-        if (level == Level::Debug && !s.debug && !sink)
-            return;
-        if (!s.opened) {
+    const QLoggingCategory &cat = category(c);
+    const bool toSystem = cat.isEnabled(messageType(level));
+    if (!toSystem && !g_hasSink.load(std::memory_order_relaxed))
+        return;
+    Output &o = output();
+    QMutexLocker locker(&o.mutex);
+    if (toSystem) {
+        if (!o.opened) {
             openlog(subsystem, LOG_PID, LOG_USER);
-            s.opened = true;
+            o.opened = true;
         }
-    }
-    const QByteArray line = (categoryName(category) + QStringLiteral(": ") + message).toUtf8();
-    if (level != Level::Debug || debug) {
+        // The area is the category's last part: "ssh: ...".
+        const QByteArray name(cat.categoryName());
+        const QByteArray line = name.mid(name.lastIndexOf('.') + 1) + ": " + message.toUtf8();
         syslog(syslogPriority(level), "%s", line.constData());
-        if (mirror) {
+        if (o.mirror) {
             std::fprintf(stderr, "%s\n", line.constData());
             std::fflush(stderr);
         }
     }
-    if (sink)
-        sink(Entry{category, level, message});
+    if (o.sink)
+        o.sink(Entry{c, level, message});
 }
 
 void setSink(Sink sink)
 {
-    QMutexLocker locker(&state().mutex);
-    state().sink = std::move(sink);
-}
-
-void setMirrorToStderr(bool on)
-{
-    QMutexLocker locker(&state().mutex);
-    state().mirror = on;
-}
-
-void setDebugEnabled(bool on)
-{
-    QMutexLocker locker(&state().mutex);
-    state().debug = on;
+    Output &o = output();
+    QMutexLocker locker(&o.mutex);
+    g_hasSink = bool(sink);
+    o.sink = std::move(sink);
 }
 
 } // namespace Log

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 #include <functional>
 
-// The one diagnostics channel: subsystem "com.brindlecot.flumewire", categories "ssh", "state", "app".
-// Messages go to syslog (journald here, the unified log on macOS), optionally mirrored to stderr,
-// and to an installed sink (tests capture messages through it).
+// The one diagnostics channel: a Qt logging category per area, "com.brindlecot.flumewire.ssh", ".state" and ".app".
+// A message its category lets through goes to syslog (journald here, the unified log on macOS) as "area: message",
+// is mirrored to stderr when FLUMEWIRE_LOG_STDERR is set, and reaches an installed sink (tests capture messages
+// through it). Debug messages are off unless FLUMEWIRE_LOG_DEBUG is set or QT_LOGGING_RULES turns them on
+// ("com.brindlecot.flumewire.ssh.debug=true"); rules can silence an area too.
 namespace Log {
 
 enum class Category { Ssh, State, App };
@@ -21,10 +24,12 @@ using Sink = std::function<void(const Entry &)>;
 
 inline constexpr const char *subsystem = "com.brindlecot.flumewire";
 
-QString categoryName(Category category);
-QString levelName(Level level);
+const QLoggingCategory &category(Category category);
 
-// Writes one message. Safe from any thread.
+// Whether a message of that area and level goes anywhere: check it before formatting one on a hot path.
+bool isEnabled(Category category, Level level);
+
+// Writes one message when its category lets it through. Safe from any thread (the system proxy's worker logs too).
 void write(Category category, Level level, const QString &message);
 
 inline void ssh(Level level, const QString &message)
@@ -40,11 +45,7 @@ inline void app(Level level, const QString &message)
     write(Category::App, level, message);
 }
 
-// Installs (or, with an empty function, removes) an extra receiver of every message.
+// Installs (or, with an empty function, removes) an extra receiver of every message, debug ones included.
 void setSink(Sink sink);
-// Mirrors every message to stderr as "category: message" (also on when FLUMEWIRE_LOG_STDERR is set).
-void setMirrorToStderr(bool on);
-// Debug messages are dropped unless asked for (FLUMEWIRE_LOG_DEBUG, or this call): the reader logs every ssh line.
-void setDebugEnabled(bool on);
 
 } // namespace Log

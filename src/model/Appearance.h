@@ -1,19 +1,22 @@
 #pragma once
 
-#include <QString>
+#include "model/EnumText.h"
+
+#include <QObject>
+
+namespace Appearances {
+Q_NAMESPACE
 
 // Theme choice; held in memory for the run, starting as Auto.
 enum class Appearance { Auto, Light, Dark };
+Q_ENUM_NS(Appearance)
 
-inline QString rawValue(Appearance appearance)
+} // namespace Appearances
+
+using Appearances::Appearance;
+
+// "auto", "light" or "dark".
+inline QString textOf(Appearance appearance)
 {
-    switch (appearance) {
-    case Appearance::Auto:
-        return QStringLiteral("auto");
-    case Appearance::Light:
-        return QStringLiteral("light");
-    case Appearance::Dark:
-        return QStringLiteral("dark");
-    }
-    return {};
+    return enumText(appearance);
 }

@@ -39,11 +39,7 @@ Appearance GeneralSettings::appearance() const
 
 Appearance GeneralSettings::appearanceFrom(const QString &text)
 {
-    if (text == QLatin1String("light"))
-        return Appearance::Light;
-    if (text == QLatin1String("dark"))
-        return Appearance::Dark;
-    return Appearance::Auto;
+    return enumFromText<Appearance>(text).value_or(Appearance::Auto);
 }
 
 bool GeneralSettings::store(const char *key, const QJsonValue &value)
@@ -79,5 +75,5 @@ bool GeneralSettings::setReconnectOnWake(bool on)
 
 bool GeneralSettings::setAppearance(Appearance appearance)
 {
-    return store(UserDefaults::appearanceKey, rawValue(appearance));
+    return store(UserDefaults::appearanceKey, textOf(appearance));
 }

@@ -9,19 +9,17 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMutex>
 #include <QStandardPaths>
 
 namespace Store {
 namespace {
 
-// Files the last load found but could not use: the next write keeps each beside first.
-QMutex g_keepMutex;
+// Files the last load found but could not use: the next write keeps each beside first. The store is used on the main
+// thread only.
 QSet<QString> g_keepBeforeWrite;
 
 void markForKeeping(const QString &path, FileState state)
 {
-    QMutexLocker locker(&g_keepMutex);
     if (state == FileState::Damaged || state == FileState::Unreadable)
         g_keepBeforeWrite.insert(path);
     else
@@ -30,7 +28,6 @@ void markForKeeping(const QString &path, FileState state)
 
 bool isMarkedForKeeping(const QString &path)
 {
-    QMutexLocker locker(&g_keepMutex);
     return g_keepBeforeWrite.contains(path);
 }
 

@@ -72,7 +72,7 @@ QJsonObject Tunnel::toJson() const
     QJsonObject o{
         {QStringLiteral("id"), id},
         {QStringLiteral("name"), name},
-        {QStringLiteral("type"), rawValue(type)},
+        {QStringLiteral("type"), textOf(type)},
         {QStringLiteral("host"), host},
         {QStringLiteral("user"), user},
         {QStringLiteral("sshPort"), sshPort},
@@ -106,7 +106,7 @@ std::optional<Tunnel> Tunnel::fromJson(const QJsonValue &value)
     Tunnel t;
     t.id = r.requiredString("id");
     t.name = r.requiredString("name");
-    const std::optional<TunnelType> type = tunnelTypeFromRaw(r.requiredString("type"));
+    const std::optional<TunnelType> type = tunnelTypeFromText(r.requiredString("type"));
     t.host = r.requiredString("host");
     t.user = r.requiredString("user");
     t.bindPort = r.requiredString("bindPort");

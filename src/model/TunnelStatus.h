@@ -1,9 +1,19 @@
 #pragma once
 
-#include <QString>
+#include "model/EnumText.h"
+
+#include <QObject>
+
+namespace TunnelStatuses {
+Q_NAMESPACE
 
 // Run state of a tunnel; never written to disk.
 enum class TunnelStatus { Connected, Connecting, Failed, Idle };
+Q_ENUM_NS(TunnelStatus)
+
+} // namespace TunnelStatuses
+
+using TunnelStatuses::TunnelStatus;
 
 // True for connected and connecting: a failed tunnel counts as off.
 inline bool isOn(TunnelStatus status)
@@ -12,17 +22,7 @@ inline bool isOn(TunnelStatus status)
 }
 
 // "connected", "connecting", "failed" or "idle".
-inline QString rawValue(TunnelStatus status)
+inline QString textOf(TunnelStatus status)
 {
-    switch (status) {
-    case TunnelStatus::Connected:
-        return QStringLiteral("connected");
-    case TunnelStatus::Connecting:
-        return QStringLiteral("connecting");
-    case TunnelStatus::Failed:
-        return QStringLiteral("failed");
-    case TunnelStatus::Idle:
-        return QStringLiteral("idle");
-    }
-    return {};
+    return enumText(status);
 }

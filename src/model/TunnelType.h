@@ -3,11 +3,11 @@
 #include <QString>
 #include <optional>
 
-// Kind of forward; the raw values are what the tunnels file holds.
+// Kind of forward; its texts are what the tunnels file holds.
 enum class TunnelType { Local, Remote, Socks };
 
 // "L", "R" or "SOCKS".
-inline QString rawValue(TunnelType type)
+inline QString textOf(TunnelType type)
 {
     switch (type) {
     case TunnelType::Local:
@@ -20,14 +20,14 @@ inline QString rawValue(TunnelType type)
     return {};
 }
 
-// The type for a raw value, or none for anything else ("local" included).
-inline std::optional<TunnelType> tunnelTypeFromRaw(const QString &raw)
+// The type for a text, or none for anything else ("local" included).
+inline std::optional<TunnelType> tunnelTypeFromText(const QString &text)
 {
-    if (raw == QLatin1String("L"))
+    if (text == QLatin1String("L"))
         return TunnelType::Local;
-    if (raw == QLatin1String("R"))
+    if (text == QLatin1String("R"))
         return TunnelType::Remote;
-    if (raw == QLatin1String("SOCKS"))
+    if (text == QLatin1String("SOCKS"))
         return TunnelType::Socks;
     return std::nullopt;
 }

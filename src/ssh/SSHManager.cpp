@@ -1,39 +1,17 @@
 #include "ssh/SSHManager.h"
 
 #include "log/Log.h"
+#include "ssh/ChildProcess.h"
 #include "ssh/PortHolder.h"
 #include "ssh/SSHCommandLine.h"
 #include "ssh/SSHOutputInterpreter.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QMutexLocker>
 #include <QProcess>
 #include <QTimer>
-#include <csignal>
-#include <unistd.h>
-
-#if defined(Q_OS_LINUX)
-#include <sys/prctl.h>
-#endif
 
 namespace {
-
-// Runs in the child between fork and exec: the child gets SIGTERM when Flumewire dies, however it dies, so no ssh
-// is left holding a port. If the parent is already gone by then, end at once.
-std::function<void()> childSetup()
-{
-#if defined(Q_OS_LINUX)
-    const pid_t parent = ::getpid();
-    return [parent] {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::raise(SIGTERM);
-    };
-#else
-    return {};
-#endif
-}
 
 void logUnsafeDestination(const QString &what, const Tunnel &tunnel)
 {
@@ -45,22 +23,6 @@ void logUnsafeDestination(const QString &what, const Tunnel &tunnel)
 QString boolText(bool value)
 {
     return value ? QStringLiteral("true") : QStringLiteral("false");
-}
-
-// Asks a child that is no longer wanted to end (SIGTERM, which ssh obeys at once), kills it if it is still there
-// after the grace time, and deletes the process object once it has exited, so it is reaped and its pipes closed.
-void endProcess(QProcess *process)
-{
-    if (process->state() == QProcess::NotRunning) {
-        process->deleteLater();
-        return;
-    }
-    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    process->terminate();
-    QTimer::singleShot(SSHManager::killGraceMs, process, [process] {
-        if (process->state() != QProcess::NotRunning)
-            process->kill();
-    });
 }
 
 const QString connectionTimedOut = QStringLiteral("Connection timed out");
@@ -86,7 +48,8 @@ SSHManager::SSHManager(const QString &program, QObject *parent) : QObject(parent
 SSHManager::~SSHManager()
 {
     stopAll();
-    // Children asked to end get a moment to do so, so the process objects need not kill them on destruction.
+    // Past the event loop's end no grace timer fires: children asked to end get a moment here, so the process
+    // objects need not kill them on destruction.
     for (QProcess *process : findChildren<QProcess *>(Qt::FindDirectChildrenOnly)) {
         if (process->state() != QProcess::NotRunning)
             process->waitForFinished(1000);
@@ -118,43 +81,35 @@ quint64 SSHManager::start(const Tunnel &tunnel)
     process->setArguments(args);
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setInputChannelMode(QProcess::ForwardedInputChannel);
-    process->setChildProcessModifier(childSetup());
+    process->setChildProcessModifier(ChildProcess::setup());
     connect(process, &QProcess::readyReadStandardOutput, this,
             [this, child] { handleChunk(child, child->process->readAllStandardOutput(), false); });
     connect(process, &QProcess::finished, this, [this, child](int exitCode) { handleExit(child, exitCode); });
+    // The run is connecting once the program runs; one that cannot be started fails with the launch error.
+    connect(process, &QProcess::started, this, [this, child] {
+        child->deadline->start(m_connectionDeadlineMs);
+        emitStatus(child->id, child->run, TunnelStatus::Connecting, std::nullopt);
+    });
+    connect(process, &QProcess::errorOccurred, this, [this, child](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            handleLaunchFailure(child);
+    });
     child->deadline = new QTimer(process);
     child->deadline->setSingleShot(true);
     connect(child->deadline, &QTimer::timeout, this, [this, child] { handleDeadline(child); });
 
+    m_procs[tunnel.id] = child;
     process->start();
-    if (!process->waitForStarted()) {
-        const QString description = process->errorString();
-        Log::ssh(Log::Level::Error, QStringLiteral("launch failed %1: %2").arg(tunnel.id, description));
-        retire(child);
-        emitStatus(tunnel.id, run, TunnelStatus::Failed, description);
-        return run;
-    }
-
-    child->deadline->start(m_connectionDeadlineMs);
-    {
-        QMutexLocker locker(&m_lock);
-        m_procs[tunnel.id] = child;
-    }
-    emitStatus(tunnel.id, run, TunnelStatus::Connecting, std::nullopt);
     return run;
 }
 
 void SSHManager::stop(const QString &id)
 {
-    std::shared_ptr<Child> child;
-    {
-        QMutexLocker locker(&m_lock);
-        const auto it = m_procs.find(id);
-        if (it == m_procs.end())
-            return;
-        child = it->second;
-        m_procs.erase(it);
-    }
+    const auto it = m_procs.find(id);
+    if (it == m_procs.end())
+        return;
+    const std::shared_ptr<Child> child = it->second;
+    m_procs.erase(it);
     Log::ssh(Log::Level::Default, QStringLiteral("stop %1").arg(id));
     retire(child);
 }
@@ -162,17 +117,13 @@ void SSHManager::stop(const QString &id)
 void SSHManager::stopAll()
 {
     std::map<QString, std::shared_ptr<Child>> children;
-    {
-        QMutexLocker locker(&m_lock);
-        children.swap(m_procs);
-    }
+    children.swap(m_procs);
     for (const auto &entry : children)
         retire(entry.second);
 }
 
 bool SSHManager::isRunning(const QString &id) const
 {
-    QMutexLocker locker(&m_lock);
     const auto it = m_procs.find(id);
     return it != m_procs.end() && it->second->process->state() != QProcess::NotRunning;
 }
@@ -240,7 +191,7 @@ void SSHManager::test(const Tunnel &tunnel, std::function<void(bool ok, QString 
     process->setArguments(testArguments(tunnel));
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setInputChannelMode(QProcess::ForwardedInputChannel);
-    process->setChildProcessModifier(childSetup());
+    process->setChildProcessModifier(ChildProcess::setup());
     // Whichever comes first, ssh's exit or the deadline, gives the one answer; the other is then cut off.
     auto *deadline = new QTimer(process);
     deadline->setSingleShot(true);
@@ -259,20 +210,17 @@ void SSHManager::test(const Tunnel &tunnel, std::function<void(bool ok, QString 
         QObject::disconnect(process, &QProcess::finished, deadline, nullptr);
         logVerdict(connectionTimedOut);
         finish(false, connectionTimedOut);
-        endProcess(process);
+        ChildProcess::end(process);
     });
+    QObject::connect(process, &QProcess::errorOccurred, deadline,
+                     [process, deadline, finish](QProcess::ProcessError e) {
+                         if (e != QProcess::FailedToStart)
+                             return;
+                         deadline->stop();
+                         finish(false, process->errorString());
+                         process->deleteLater();
+                     });
     process->start();
-    if (!process->waitForStarted()) {
-        const QString description = process->errorString();
-        QObject::disconnect(process, &QProcess::finished, deadline, nullptr);
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished();
-        }
-        process->deleteLater();
-        finish(false, description);
-        return;
-    }
     deadline->start(deadlineMs);
 }
 
@@ -280,7 +228,9 @@ void SSHManager::handleChunk(const std::shared_ptr<Child> &child, const QByteArr
 {
     for (const SSHOutputLine &line : child->interpreter.feed(bytes, atEnd)) {
         emitLog(child->id, child->run, line.text);
-        Log::ssh(Log::Level::Debug, QStringLiteral("[%1] %2").arg(child->id, line.text));
+        // Every line of ssh's output passes here: formatted only when someone reads debug messages.
+        if (Log::isEnabled(Log::Category::Ssh, Log::Level::Debug))
+            Log::ssh(Log::Level::Debug, QStringLiteral("[%1] %2").arg(child->id, line.text));
         if (line.connects) {
             child->deadline->stop();
             Log::ssh(Log::Level::Default, QStringLiteral("connected %1").arg(child->id));
@@ -337,7 +287,6 @@ void SSHManager::reportPortHolder(const std::shared_ptr<Child> &child)
 
 void SSHManager::forget(const std::shared_ptr<Child> &child)
 {
-    QMutexLocker locker(&m_lock);
     const auto it = m_procs.find(child->id);
     if (it != m_procs.end() && it->second == child)
         m_procs.erase(it);
@@ -349,7 +298,16 @@ void SSHManager::retire(const std::shared_ptr<Child> &child)
     child->process->disconnect(this);
     child->deadline->stop();
     child->deadline->disconnect(this);
-    endProcess(child->process);
+    ChildProcess::end(child->process);
+}
+
+void SSHManager::handleLaunchFailure(const std::shared_ptr<Child> &child)
+{
+    forget(child);
+    const QString description = child->process->errorString();
+    Log::ssh(Log::Level::Error, QStringLiteral("launch failed %1: %2").arg(child->id, description));
+    retire(child);
+    emitStatus(child->id, child->run, TunnelStatus::Failed, description);
 }
 
 void SSHManager::emitStatus(const QString &id, quint64 run, TunnelStatus status, const std::optional<QString> &reason)

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "ssh/ChildProcess.h"
 #include "ssh/SSHRunning.h"
 
 #include <QByteArray>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -25,7 +25,7 @@ public:
     // The one-shot login test answers (false, "Connection timed out") after this long.
     static constexpr int testDeadlineMs = 30000;
     // A child asked to end (SIGTERM) that is still there after this long is killed.
-    static constexpr int killGraceMs = 3000;
+    static constexpr int killGraceMs = ChildProcess::killGraceMs;
 
     explicit SSHManager(const QString &program = QStringLiteral("/usr/bin/ssh"), QObject *parent = nullptr);
     ~SSHManager() override;
@@ -59,6 +59,7 @@ private:
     void handleChunk(const std::shared_ptr<Child> &child, const QByteArray &bytes, bool atEnd);
     void handleExit(const std::shared_ptr<Child> &child, int exitCode);
     void handleDeadline(const std::shared_ptr<Child> &child);
+    void handleLaunchFailure(const std::shared_ptr<Child> &child);
     // Logs which process holds the local port a forward could not bind, when that can be found.
     void reportPortHolder(const std::shared_ptr<Child> &child);
     // Forgets the child if it is still the one recorded under its id.
@@ -71,6 +72,6 @@ private:
     QString m_program;
     int m_connectionDeadlineMs = connectionDeadlineMs;
     quint64 m_lastRun = 0;
+    // Touched on the main thread only.
     std::map<QString, std::shared_ptr<Child>> m_procs;
-    mutable QMutex m_lock;
 };

@@ -1,6 +1,7 @@
 #include "system/GnomeProxyBackend.h"
 
 #include "log/Log.h"
+#include "ssh/ChildProcess.h"
 
 #include <QJsonArray>
 #include <QProcess>
@@ -56,15 +57,11 @@ std::optional<QString> GnomeProxyBackend::run(const QStringList &arguments) cons
 {
     QProcess process;
     process.setProcessEnvironment(m_environment);
+    process.setChildProcessModifier(ChildProcess::setup());
     process.start(m_gsettings, arguments);
-    if (!process.waitForStarted())
-        return std::nullopt;
     process.closeWriteChannel();
-    if (!process.waitForFinished(toolTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
+    if (!ChildProcess::finishWithin(process, toolTimeoutMs))
         return std::nullopt;
-    }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();

@@ -2,6 +2,7 @@
 
 #include "log/Log.h"
 #include "model/Tunnel.h"
+#include "ssh/ChildProcess.h"
 
 #include <QProcess>
 #include <QStringDecoder>
@@ -21,12 +22,11 @@ QString decodeStrict(const QByteArray &bytes)
     return text;
 }
 
-QString readToEnd(QProcess &process)
+// The tool's output once it has finished; nothing when it could not start or did not finish in time.
+std::optional<QString> readToEnd(QProcess &process)
 {
-    if (!process.waitForFinished(toolTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
+    if (!ChildProcess::finishWithin(process, toolTimeoutMs))
+        return std::nullopt;
     return decodeStrict(process.readAllStandardOutput());
 }
 
@@ -90,12 +90,14 @@ std::optional<QString> MacProxyBackend::scutil(const QString &command, const QSt
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setChildProcessModifier(ChildProcess::setup());
     process.start(m_tools.scutil, {});
-    if (!process.waitForStarted())
-        return std::nullopt;
     // The input stays open: scutil reads commands until "quit".
     process.write((command + QStringLiteral("\nquit\n")).toUtf8());
-    return scutilValue(readToEnd(process), key);
+    const std::optional<QString> output = readToEnd(process);
+    if (!output)
+        return std::nullopt;
+    return scutilValue(*output, key);
 }
 
 std::optional<QString> MacProxyBackend::primaryService() const
@@ -111,11 +113,13 @@ MacProxyBackend::SocksState MacProxyBackend::currentSocks(const QString &service
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setChildProcessModifier(ChildProcess::setup());
     process.start(m_tools.networksetup, {QStringLiteral("-getsocksfirewallproxy"), service});
-    if (!process.waitForStarted())
-        return {};
     process.closeWriteChannel();
-    return parseSocks(readToEnd(process));
+    const std::optional<QString> output = readToEnd(process);
+    if (!output)
+        return {};
+    return parseSocks(*output);
 }
 
 QString MacProxyBackend::setCmd(const QString &service, const QString &host, const QString &port) const
@@ -129,14 +133,14 @@ QString MacProxyBackend::setCmd(const QString &service, const QString &host, con
 bool MacProxyBackend::runAdmin(const QString &command) const
 {
     QProcess process;
+    process.setChildProcessModifier(ChildProcess::setup());
     process.start(m_tools.osascript, {QStringLiteral("-e"), adminScript(command)});
-    if (!process.waitForStarted()) {
+    process.closeWriteChannel();
+    // The user may take as long as they like over the administrator prompt.
+    if (!process.waitForFinished(-1) && process.error() == QProcess::FailedToStart) {
         Log::ssh(Log::Level::Error, QStringLiteral("system proxy admin run failed: %1").arg(process.errorString()));
         return false;
     }
-    process.closeWriteChannel();
-    // The user may take as long as they like over the administrator prompt.
-    process.waitForFinished(-1);
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 

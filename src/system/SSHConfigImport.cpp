@@ -166,7 +166,7 @@ void flush(Block &block, QList<Tunnel> &out)
                 std::tie(targetHost, targetPort) = splitAtLastColon(parts.at(1), QString());
             }
             Tunnel t;
-            t.id = (QStringLiteral("ssh-") + *alias + QLatin1Char('-') + rawValue(type) + QLatin1Char('-') + bindPort)
+            t.id = (QStringLiteral("ssh-") + *alias + QLatin1Char('-') + textOf(type) + QLatin1Char('-') + bindPort)
                        .toLower();
             if (ControlCharacters::contains(t.id))
                 continue;

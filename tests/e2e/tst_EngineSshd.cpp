@@ -41,7 +41,7 @@ struct Engine {
 
         QObject::connect(state.get(), &AppState::tunnelChanged, state.get(), [this](const QString &id) {
             const Tunnel *t = state->tunnel(id);
-            const QString text = rawValue(t->status) + (t->reason ? QStringLiteral(": ") + *t->reason : QString());
+            const QString text = textOf(t->status) + (t->reason ? QStringLiteral(": ") + *t->reason : QString());
             if (published[id].isEmpty() || published[id].last() != text)
                 published[id].append(text);
         });

@@ -89,7 +89,7 @@ struct EngineHarness {
     QString shown(const QString &id) const
     {
         const Tunnel &x = t(id);
-        return x.reason ? rawValue(x.status) + QStringLiteral(": ") + *x.reason : rawValue(x.status);
+        return x.reason ? textOf(x.status) + QStringLiteral(": ") + *x.reason : textOf(x.status);
     }
 };
 

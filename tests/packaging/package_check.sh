@@ -66,7 +66,7 @@ cat "$work/lintian.log"
 echo "--- contents"
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-for path in usr/bin/flumewire usr/libexec/flumewire/flumewire-tray usr/share/flumewire/Info.json \
+for path in usr/bin/flumewire usr/libexec/flumewire/flumewire-tray \
     usr/share/applications/flumewire.desktop \
     usr/share/metainfo/com.brindlecot.flumewire.metainfo.xml usr/share/man/man1/flumewire.1.gz \
     usr/share/bash-completion/completions/flumewire usr/lib/systemd/user/flumewire-up@.service \

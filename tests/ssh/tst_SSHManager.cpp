@@ -292,8 +292,8 @@ private slots:
         SSHManager missing(fake.dir() + "/no-such-ssh");
         RunnerRecorder missingRecorder(missing);
         missing.start(tunnelFor("m"));
-        QVERIFY(!missing.isRunning("m"));
         QVERIFY(missingRecorder.waitForStatuses("m", 1));
+        QVERIFY(!missing.isRunning("m"));
         QCoreApplication::processEvents();
         const QList<RunnerRecorder::Status> statuses = missingRecorder.statuses("m");
         QCOMPARE(statuses.size(), 1);
@@ -443,7 +443,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(childProcesses(), 0, 30000);
         QCOMPARE(openDescriptors(), baseline);
         QCoreApplication::processEvents();
-        QCOMPARE(recorder.statusTexts("t"), QStringList(1000, "connecting"));
+        // Each run was stopped before its program had started: none is reported.
+        QCOMPARE(recorder.statusTexts("t"), QStringList());
     }
 
     void childDiesWithTheApp()

@@ -40,7 +40,7 @@ QStringList RunnerRecorder::statusTexts(const QString &id) const
 {
     QStringList out;
     for (const Status &s : m_statuses.value(id))
-        out << (s.reason ? rawValue(s.status) + QStringLiteral(": ") + *s.reason : rawValue(s.status));
+        out << (s.reason ? textOf(s.status) + QStringLiteral(": ") + *s.reason : textOf(s.status));
     return out;
 }
 

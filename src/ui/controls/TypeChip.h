@@ -12,7 +12,7 @@ public:
 
     TunnelType type() const { return m_type; }
     void setType(TunnelType type);
-    QString text() const { return rawValue(m_type).toUpper(); }
+    QString text() const { return textOf(m_type).toUpper(); }
 
     QSize sizeHint() const override;
 

@@ -129,12 +129,12 @@ GeneralTab::GeneralTab(AppState &state, PreferencesServices services, QWidget *p
     m_appearance = new Segmented({{QStringLiteral("auto"), QStringLiteral("Auto")},
                                   {QStringLiteral("light"), QStringLiteral("Light")},
                                   {QStringLiteral("dark"), QStringLiteral("Dark")}},
-                                 rawValue(m_state.appearance()));
+                                 textOf(m_state.appearance()));
     m_appearance->setAccessibleName(QStringLiteral("Appearance"));
     connect(m_appearance, &Segmented::selectionChanged, this,
             [this](const QString &value) { m_state.setAppearance(GeneralSettings::appearanceFrom(value)); });
     connect(&m_state, &AppState::appearanceChanged, this,
-            [this](Appearance appearance) { m_appearance->setSelection(rawValue(appearance)); });
+            [this](Appearance appearance) { m_appearance->setSelection(textOf(appearance)); });
     column->addWidget(
         section(QStringLiteral("Theme"), {new PrefRow(QStringLiteral("Appearance"), trailing(m_appearance),
                                                       QStringLiteral("Matches the prototype preview."))}));
