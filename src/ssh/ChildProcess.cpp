@@ -1,5 +1,6 @@
 #include "ssh/ChildProcess.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <csignal>
 #include <unistd.h>
@@ -36,6 +37,11 @@ void end(QProcess *process)
         if (error == QProcess::FailedToStart)
             process->deleteLater();
     });
+    // Once the event loop has ended, deleteLater never runs: a process nobody owns is adopted by the application
+    // object, so it is still deleted (and the child reaped) when the application ends.
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!process->parent() && app && process->thread() == app->thread())
+        process->setParent(app);
     process->terminate();
     QTimer::singleShot(killGraceMs, process, [process] {
         if (process->state() != QProcess::NotRunning)
