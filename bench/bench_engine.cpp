@@ -1,47 +1,11 @@
 #include "BenchTimer.h"
 #include "NullRunner.h"
+#include "SampleWorld.h"
 #include "engine/AppState.h"
 #include "engine/ManualClock.h"
 #include "ssh/SSHRunning.h"
 
 #include <QCoreApplication>
-
-namespace {
-
-QList<Tunnel> makeTunnels(int count, bool autostart)
-{
-    QList<Tunnel> tunnels;
-    for (int i = 0; i < count; ++i) {
-        Tunnel t;
-        t.id = QStringLiteral("t%1").arg(i);
-        t.name = QStringLiteral("Tunnel %1").arg(i);
-        t.host = QStringLiteral("host%1.example").arg(i);
-        t.bindPort = QString::number(20000 + i);
-        t.targetHost = QStringLiteral("db");
-        t.targetPort = QStringLiteral("5432");
-        t.autostart = autostart;
-        tunnels.append(t);
-    }
-    return tunnels;
-}
-
-AppStateOptions optionsFor(const QList<Tunnel> &tunnels, SSHRunning *runner, Clock *clock)
-{
-    AppStateOptions o;
-    o.tunnels = tunnels;
-    o.groups = QList<TunnelGroup>();
-    o.ssh = runner;
-    o.clock = clock;
-    o.persist = [](const QList<Tunnel> &) { return WriteResult(); };
-    o.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult(); };
-    o.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};
-    o.resolveServer = [](const Tunnel &, std::function<void(std::optional<ServerAddress>)> done) {
-        done(ServerAddress{QStringLiteral("127.0.0.1"), 22});
-    };
-    return o;
-}
-
-} // namespace
 
 // Main-thread cost of the one-second tick with 200 connected tunnels (with a view-like receiver of the per-tunnel
 // signal), and of creating the state with 200 tunnels that start at once.
@@ -53,8 +17,8 @@ int main(int argc, char **argv)
     {
         NullRunner runner;
         ManualClock clock;
-        AppState state(optionsFor(makeTunnels(count, true), &runner, &clock));
-        for (const Tunnel &t : makeTunnels(count, false))
+        AppState state(sampleOptions(sampleTunnels(count, 0, true), {}, &runner, &clock));
+        for (const Tunnel &t : sampleTunnels(count))
             runner.report(t.id, TunnelStatus::Connected);
         qint64 redraws = 0;
         QObject::connect(&state, &AppState::tunnelChanged, &state,
@@ -66,10 +30,10 @@ int main(int argc, char **argv)
     }
 
     {
-        const QList<Tunnel> tunnels = makeTunnels(count, true);
+        const QList<Tunnel> tunnels = sampleTunnels(count, 0, true);
         const auto creation = measureMicros(30, [&] {
             NullRunner runner;
-            AppState state(optionsFor(tunnels, &runner, nullptr));
+            AppState state(sampleOptions(tunnels, {}, &runner, nullptr));
             QCoreApplication::processEvents();
         });
         report("create with 200 autostart tunnels until the event loop is free (median)",

@@ -1,5 +1,6 @@
 #include "BenchTimer.h"
 #include "NullRunner.h"
+#include "SampleWorld.h"
 #include "engine/AppState.h"
 #include "engine/ManualClock.h"
 #include "ssh/SSHRunning.h"
@@ -22,35 +23,9 @@ struct World {
 
     World()
     {
-        QList<Tunnel> tunnels;
-        QList<TunnelGroup> groups;
-        for (int g = 0; g < kGroups; ++g)
-            groups.append(TunnelGroup{QStringLiteral("g%1").arg(g), QStringLiteral("Group %1").arg(g), g});
-        for (int i = 0; i < kTunnels; ++i) {
-            Tunnel t;
-            t.id = QStringLiteral("t%1").arg(i);
-            t.name = QStringLiteral("Tunnel %1").arg(i);
-            t.type = i % 7 == 0 ? TunnelType::Socks : TunnelType::Local;
-            t.host = QStringLiteral("host%1.example").arg(i);
-            t.bindPort = QString::number(20000 + i);
-            t.targetHost = QStringLiteral("db.internal");
-            t.targetPort = QStringLiteral("5432");
-            t.groupId = QStringLiteral("g%1").arg(i % kGroups);
-            tunnels.append(t);
-        }
-        AppStateOptions o;
-        o.tunnels = tunnels;
-        o.groups = groups;
-        o.ssh = &runner;
-        o.persist = [](const QList<Tunnel> &) { return WriteResult(); };
-        o.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult(); };
-        o.clock = &clock;
-        o.autostart = false;
+        AppStateOptions o = sampleOptions(sampleTunnels(kTunnels, kGroups), sampleGroups(kGroups), &runner, &clock);
         o.probe = [this](const QString &, quint16, double, std::function<void(std::optional<double>)> done) {
             pending.append(std::move(done));
-        };
-        o.resolveServer = [](const Tunnel &record, std::function<void(std::optional<ServerAddress>)> done) {
-            done(ServerAddress{record.host, 22});
         };
         state = std::make_unique<AppState>(o);
     }

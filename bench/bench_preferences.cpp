@@ -1,5 +1,6 @@
 #include "BenchTimer.h"
 #include "NullRunner.h"
+#include "SampleWorld.h"
 #include "engine/AppState.h"
 #include "engine/ManualClock.h"
 #include "model/GeneralSettings.h"
@@ -25,29 +26,7 @@ int main(int argc, char **argv)
     constexpr int kTunnels = 500;
     NullRunner runner;
     ManualClock clock;
-    QList<Tunnel> tunnels;
-    for (int i = 0; i < kTunnels; ++i) {
-        Tunnel t;
-        t.id = QStringLiteral("t%1").arg(i);
-        t.name = QStringLiteral("Tunnel %1").arg(i);
-        t.type = i % 7 == 0 ? TunnelType::Socks : TunnelType::Local;
-        t.host = QStringLiteral("host%1.example").arg(i);
-        t.user = QStringLiteral("me");
-        t.bindPort = QString::number(20000 + i);
-        t.targetHost = QStringLiteral("db.internal");
-        t.targetPort = QStringLiteral("5432");
-        tunnels.append(t);
-    }
-    AppStateOptions o;
-    o.tunnels = tunnels;
-    o.groups = QList<TunnelGroup>();
-    o.ssh = &runner;
-    o.persist = [](const QList<Tunnel> &) { return WriteResult{}; };
-    o.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult{}; };
-    o.clock = &clock;
-    o.autostart = false;
-    o.probe = [](const QString &, quint16, double, std::function<void(std::optional<double>)>) {};
-    AppState state(o);
+    AppState state(sampleOptions(sampleTunnels(kTunnels), {}, &runner, &clock));
     GeneralSettings settings(UserDefaults::defaultPath(false));
     LoginItem login(QStringLiteral("/usr/bin/flumewire"));
 
