@@ -292,20 +292,32 @@ private slots:
         view.root.setParent(nullptr);
     }
 
-    void hoverFollowsThePointerAcrossHideShowAndScrollAndTheFooterStays()
+    void hoverFollowsThePointerAcrossHideShowAndScrollAndElidedTextKeepsItsRoom()
     {
         QList<Tunnel> many;
         for (int i = 0; i < 30; ++i)
             many.append(makeTunnel(QStringLiteral("t%1").arg(i)));
+        many[0].name = u"Postgres primary replica, Frankfurt data centre"_s;
+        many[0].targetHost = u"replica-03.frankfurt.db.internal.corp.example"_s;
         EngineHarness h(many, {}, false);
         h.state->start("t1");
         h.runner.report("t1", S::Connected);
         Popover view(*h.state);
         PopoverView *p = view.operator->();
 
+        // Elided text shows its whole text as a tooltip; the hover actions take room kept for them, so the name is
+        // cut no further.
+        FWLabel *name = p->row("t0")->nameLabel();
+        const int width = name->width();
+        QVERIFY(name->isElided() && name->toolTip() == many[0].name);
+        QCOMPARE(p->row("t0")->route()->toLabel()->toolTip(), many[0].to());
+        QVERIFY(p->row("t1")->nameLabel()->toolTip().isEmpty());
+        hover(p->row("t0"), true);
+        p->row("t0")->layout()->activate();
+        QCOMPARE(name->width(), width);
+
         // Pointer events put the hover on two rows and a footer button (a leave that never came), then the popover
         // closes: nothing keeps its hover look, and the connected row shows its uptime again, not its actions.
-        hover(p->row("t0"), true);
         hover(p->row("t1"), true);
         hover(p->quitButton(), true);
         view.root.hide();
@@ -336,6 +348,10 @@ private slots:
         for (QWidget *button : QList<QWidget *>{p->preferencesButton(), p->newTunnelButton(), p->quitButton()})
             QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(view.calls, (QStringList{"closePopover", "openPreferences", "newTunnel", "quit"}));
+
+        // Once the text fits, the tooltip goes.
+        name->setText(u"Replica"_s);
+        QVERIFY(name->toolTip().isEmpty());
     }
 
     void keyboardReachesEveryControlByNameWithARing()
@@ -384,31 +400,6 @@ private slots:
         QMenu *menu = b->findChild<QMenu *>();
         QVERIFY(menu && menu->isVisible());
         menu->close();
-    }
-
-    void elidedTextShowsItsWholeTextAndHoverCutsNoFurther()
-    {
-        Tunnel lengthy = makeTunnel("long");
-        lengthy.name = u"Postgres primary replica, Frankfurt data centre"_s;
-        lengthy.targetHost = u"replica-03.frankfurt.db.internal.corp.example"_s;
-        EngineHarness h({lengthy, makeTunnel("short")}, {}, false);
-        Popover view(*h.state);
-        TunnelRow *row = view->row("long");
-        FWLabel *name = row->nameLabel();
-        QVERIFY(name->isElided());
-        QCOMPARE(name->toolTip(), lengthy.name);
-        QCOMPARE(row->route()->toLabel()->toolTip(), lengthy.to());
-        QVERIFY(view->row("short")->nameLabel()->toolTip().isEmpty());
-
-        // The hover actions take room kept for them: the name is cut no further.
-        const int width = name->width();
-        hover(row, true);
-        row->layout()->activate();
-        QCOMPARE(name->width(), width);
-
-        // Once the text fits, the tooltip goes.
-        name->setText(u"Replica"_s);
-        QVERIFY(name->toolTip().isEmpty());
     }
 };
 
