@@ -214,7 +214,7 @@ private slots:
         QVERIFY(!devTab->productionButton()->isVisible());
     }
 
-    void securityDefaultsFlowIntoNewFormsOnly()
+    void securityAndGeneralSettingsPersist()
     {
         Prefs p({makeTunnel("old")});
         auto tab = p.open<SecurityTab>(QStringLiteral("security"));
@@ -240,36 +240,34 @@ private slots:
         QCOMPARE(SecurityTab::withTilde("/home/me/.ssh/k", "/home/me"), QStringLiteral("~/.ssh/k"));
         QCOMPARE(SecurityTab::withTilde("/home/me2/k", "/home/me"), QStringLiteral("/home/me2/k"));
         QCOMPARE(SecurityTab::withTilde("/keys/home/me/k", "/home/me"), QStringLiteral("/keys/home/me/k"));
-    }
 
-    void generalSwitchesChangeTheRealSettings()
-    {
-        Prefs p({});
+        // The general switches change the real settings and the autostart entry.
         const QString autostart = p.home.configHome() + "/autostart/flumewire.desktop";
-        auto tab = p.open<GeneralTab>(QStringLiteral("general"));
+        auto general = p.open<GeneralTab>(QStringLiteral("general"));
         const auto switches = [&] {
-            return QList<bool>{tab->loginSwitch()->isOn(), tab->notifyConnectSwitch()->isOn(),
-                               tab->notifyDisconnectSwitch()->isOn(), tab->sleepDisconnectSwitch()->isOn(),
-                               tab->wakeReconnectSwitch()->isOn()};
+            return QList<bool>{general->loginSwitch()->isOn(), general->notifyConnectSwitch()->isOn(),
+                               general->notifyDisconnectSwitch()->isOn(), general->sleepDisconnectSwitch()->isOn(),
+                               general->wakeReconnectSwitch()->isOn()};
         };
         QCOMPARE(switches(), (QList<bool>{false, true, false, true, true}));
-        for (WarpToggle *toggle : {tab->loginSwitch(), tab->notifyDisconnectSwitch(), tab->wakeReconnectSwitch()})
+        for (WarpToggle *toggle :
+             {general->loginSwitch(), general->notifyDisconnectSwitch(), general->wakeReconnectSwitch()})
             click(toggle);
         QVERIFY(QFileInfo::exists(autostart) && p.settings.notifyOnDisconnect() && !p.settings.reconnectOnWake());
         QCOMPARE(switches(), (QList<bool>{true, true, true, true, false}));
 
         // The rebuilt tab reads what is stored and what is on disk.
-        tab = p.open<GeneralTab>(QStringLiteral("general"));
+        general = p.open<GeneralTab>(QStringLiteral("general"));
         QCOMPARE(switches(), (QList<bool>{true, true, true, true, false}));
-        click(tab->loginSwitch());
-        QVERIFY(!QFileInfo::exists(autostart) && !tab->loginSwitch()->isOn());
+        click(general->loginSwitch());
+        QVERIFY(!QFileInfo::exists(autostart) && !general->loginSwitch()->isOn());
 
         // An autostart folder that cannot be made: the switch stays off and says why.
         QVERIFY(QDir(p.home.configHome() + "/autostart").removeRecursively());
         p.home.write("config/autostart", "not a folder");
-        click(tab->loginSwitch());
-        QVERIFY(!tab->loginSwitch()->isOn());
-        QVERIFY(tab->loginError().startsWith(QStringLiteral("Could not change the autostart entry: ")));
+        click(general->loginSwitch());
+        QVERIFY(!general->loginSwitch()->isOn());
+        QVERIFY(general->loginError().startsWith(QStringLiteral("Could not change the autostart entry: ")));
     }
 
     void aboutShowsTheBuildAndOnlyLinksThatExist()

@@ -13,19 +13,16 @@
 #include <memory>
 
 namespace {
-// Counts the theme notices a widget receives and remembers what it saw at the last one.
+// Notes, at each theme notice it receives, whether the theme it then reads is dark.
 class Probe : public QWidget {
 public:
-    int notices = 0;
-    bool sawDark = false;
+    QList<bool> seen;
 
 protected:
     bool event(QEvent *event) override
     {
-        if (event->type() == FWRoot::themeChangeEvent()) {
-            ++notices;
-            sawDark = FWTheme::of(this).dark;
-        }
+        if (event->type() == FWRoot::themeChangeEvent())
+            seen << FWTheme::of(this).dark;
         return QWidget::event(event);
     }
 };
@@ -101,16 +98,17 @@ private slots:
         FWRoot root(probe, Appearance::Auto);
         root.show();
         // Content made before it was wrapped learns the theme at once (it may have baked colours already).
-        QVERIFY(FWTheme::of(deep).dark && deep->notices == 1 && deep->sawDark);
+        QCOMPARE(deep->seen, QList<bool>{true});
 
         // The desktop turns light: the open window follows without being rebuilt.
         SystemColorScheme::instance()->setOverride(false);
-        QVERIFY(!FWTheme::of(deep).dark && deep->notices == 2 && !deep->sawDark);
+        QCOMPARE(deep->seen, (QList<bool>{true, false}));
 
         // An explicit choice wins over the desktop either way and is imposed on standard controls; back to auto, the
         // desktop decides again.
         root.setAppearance(Appearance::Dark);
-        QVERIFY(shows(probe, true) && deep->notices == 3);
+        QVERIFY(shows(probe, true));
+        QCOMPARE(deep->seen, (QList<bool>{true, false, true}));
         SystemColorScheme::instance()->setOverride(true);
         root.setAppearance(Appearance::Light);
         QVERIFY(shows(probe, false));
