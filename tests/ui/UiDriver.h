@@ -1,11 +1,20 @@
 #pragma once
 
+// The parts the UI tests build their windows from, and what a user does to widgets, as the tests say it.
+#include "engine/EngineHarness.h"
+#include "support/TempHome.h"
+#include "ui/controls/FWButton.h"
+#include "ui/controls/FWTextField.h"
+#include "ui/controls/StatusDot.h"
+#include "ui/controls/WarpToggle.h"
+#include "ui/theme/FWRoot.h"
+#include "ui/views/PlainIconButton.h"
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTest>
 
-// What a user does to widgets, as the UI tests say it.
 namespace UiDriver {
 
 // A menu's entries as texts, "-" for a separator.

@@ -1,20 +1,12 @@
-#include "engine/EngineHarness.h"
 #include "model/GeneralSettings.h"
 #include "model/TunnelForm.h"
-#include "support/TempHome.h"
 #include "system/LoginItem.h"
 #include "ui/UiDriver.h"
-#include "ui/controls/FWButton.h"
 #include "ui/controls/FWLabel.h"
-#include "ui/controls/FWTextField.h"
 #include "ui/controls/OptRow.h"
-#include "ui/controls/StatusDot.h"
-#include "ui/controls/WarpToggle.h"
-#include "ui/theme/FWRoot.h"
 #include "ui/views/AboutTab.h"
 #include "ui/views/GeneralTab.h"
 #include "ui/views/ImportTab.h"
-#include "ui/views/PlainIconButton.h"
 #include "ui/views/PreferencesView.h"
 #include "ui/views/SecurityTab.h"
 #include "ui/views/ToolTab.h"
@@ -22,16 +14,14 @@
 #include "ui/views/TunnelTableRow.h"
 #include "ui/views/TunnelsTab.h"
 #include <QLineEdit>
-#include <QScrollBar>
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QTest>
 
 using S = TunnelStatus;
 using namespace UiDriver;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -95,22 +85,21 @@ private slots:
     {
         Prefs p({});
         QCOMPARE(p.view()->tab(), QStringLiteral("tunnels"));
+        QCOMPARE(qobject_cast<TunnelsTab *>(p.view()->content())->countsText(), QStringLiteral("0 active · 0 total"));
         const QList<ToolTab *> tabs = p.view()->toolTabs();
-        QStringList labels;
-        for (ToolTab *tab : tabs)
-            labels << tab->label();
-        QCOMPARE(labels, (QStringList{"Tunnels", "General", "Security", "Import", "About"}));
-        const QList<const char *> kinds{"TunnelsTab", "GeneralTab", "SecurityTab", "ImportTab", "AboutTab"};
+        QStringList seen;
         for (qsizetype i = tabs.size() - 1; i >= 0; --i) {
             click(tabs.at(i));
-            QCOMPARE(p.view()->titleLabel()->text(), labels.at(i));
-            QCOMPARE(p.view()->content()->metaObject()->className(), kinds.at(i));
+            seen.prepend(tabs.at(i)->label() + " " + p.view()->titleLabel()->text() + " " +
+                         p.view()->content()->metaObject()->className());
             for (qsizetype j = 0; j < tabs.size(); ++j)
                 QCOMPARE(tabs.at(j)->isActive(), i == j);
         }
+        QCOMPARE(seen,
+                 (QStringList{"Tunnels Tunnels TunnelsTab", "General General GeneralTab",
+                              "Security Security SecurityTab", "Import Import ImportTab", "About About AboutTab"}));
         p.view()->setTab(QStringLiteral("nonsense"));
-        QCOMPARE(p.view()->title(), QString());
-        QVERIFY(qobject_cast<AboutTab *>(p.view()->content()));
+        QVERIFY(p.view()->title().isEmpty() && qobject_cast<AboutTab *>(p.view()->content()));
 
         // A tab keeps nothing across a switch: its view is gone and the next one starts afresh.
         QPointer<QWidget> general = p.open<GeneralTab>(QStringLiteral("general"));
@@ -119,13 +108,10 @@ private slots:
 
         // Only the first window button closes; its cross shows while the pointer is over the row.
         TrafficLights *lights = p.view()->trafficLights();
-        QVERIFY(!lights->isHovered());
         hover(lights);
         QVERIFY(lights->isHovered());
-        for (int i : {1, 2})
+        for (int i : {1, 2, 0})
             QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(i).center().toPoint());
-        QCOMPARE(p.calls, QStringList());
-        QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(0).center().toPoint());
         QCOMPARE(p.calls, QStringList{"close"});
     }
 
@@ -134,8 +120,6 @@ private slots:
         Prefs p({named("prod", "Prod DB", "db.prod"), named("web", "Web", "web.example"),
                  named("rep", "analytics", "DB-replica"), named("cache", "Cache", "cache.local", QString())});
         auto tab = qobject_cast<TunnelsTab *>(p.view()->content());
-        QCOMPARE(tab->countsText(), QStringLiteral("0 active · 4 total"));
-
         QTest::keyClicks(tab->searchField(), "db");
         QCOMPARE(tab->filtered(), (QStringList{"prod", "rep"}));
         tab->searchField()->clear();
@@ -143,18 +127,18 @@ private slots:
         QCOMPARE(tab->list()->rowFor("cache")->userHostText(), QStringLiteral("@cache.local"));
 
         // The row's switch starts the tunnel; its dot and the counts follow the status.
-        TunnelTableRow *web = tab->list()->rowFor("web");
-        click(web->startSwitch());
+        QCOMPARE(tab->countsText(), QStringLiteral("0 active · 4 total"));
+        click(tab->list()->rowFor("web")->startSwitch());
         QCOMPARE(p.engine.runner.startsOf("web"), 1);
         p.engine.runner.report("web", S::Connected);
-        QVERIFY(tab->list()->rowFor("web")->statusDot()->status() == S::Connected &&
-                tab->countsText() == QStringLiteral("1 active · 4 total"));
+        QCOMPARE(tab->list()->rowFor("web")->statusDot()->status(), S::Connected);
+        QCOMPARE(tab->countsText(), QStringLiteral("1 active · 4 total"));
 
         // Remove does nothing without a selection; a click selects, remove deletes, the selection stays.
         click(tab->removeButton());
         QCOMPARE(tab->filtered().size(), 4);
         QTest::mouseClick(tab->list()->rowFor("rep"), Qt::LeftButton, {}, QPoint(60, 10));
-        QVERIFY(tab->selection() == "rep" && tab->list()->rowFor("rep")->isSelected());
+        QVERIFY(tab->list()->rowFor("rep")->isSelected());
         click(tab->removeButton());
         QCOMPARE(tab->filtered(), (QStringList{"prod", "web", "cache"}));
         QVERIFY(!p.state().tunnel("rep") && tab->selection() == "rep");
@@ -163,21 +147,15 @@ private slots:
         click(tab->list()->rowFor("cache")->editButton());
         click(tab->addButton());
         QCOMPARE(p.calls, (QStringList{"edit prod", "edit cache", "newTunnel"}));
-    }
 
-    void tunnelsTabBuildsOnlyTheRowsInView()
-    {
+        // Only the rows in view are built, and scrolling builds the ones it brings in.
         QList<Tunnel> many;
         for (int i = 0; i < 500; ++i)
             many.append(named(QStringLiteral("t%1").arg(i), QStringLiteral("Tunnel %1").arg(i), "host"));
-        Prefs p(many);
-        auto tab = qobject_cast<TunnelsTab *>(p.view()->content());
+        p.state().importTunnels(many);
         QVERIFY2(tab->list()->builtRowCount() < 20, qPrintable(QString::number(tab->list()->builtRowCount())));
         tab->list()->verticalScrollBar()->setValue(tab->list()->verticalScrollBar()->maximum());
-        QVERIFY(tab->list()->rowFor("t499") && !tab->list()->rowFor("t0") && tab->list()->builtRowCount() < 20);
-        Prefs empty({});
-        QCOMPARE(qobject_cast<TunnelsTab *>(empty.view()->content())->countsText(),
-                 QStringLiteral("0 active · 0 total"));
+        QVERIFY(tab->list()->rowFor("t499") && !tab->list()->rowFor("prod") && tab->list()->builtRowCount() < 20);
     }
 
     void importTabScansTicksAndImports()
@@ -198,7 +176,7 @@ private slots:
         QTest::mouseClick(tab->proposalRows().at(1), Qt::LeftButton, {}, QPoint(200, 10));
         QCOMPARE(texts(), (QStringList{"3 TUNNELS FOUND · 2 SELECTED", "Select all", "Import 2 Tunnels"}));
         click(tab->importButton());
-        QVERIFY(tab->importedCount() == 1 && tab->importedLabel()->isVisible());
+        QVERIFY(tab->importedLabel()->isVisible());
         QCOMPARE(tab->importedLabel()->text(), QStringLiteral("Imported 1"));
         QVERIFY(p.state().tunnel("ssh-web-r-8080") && !p.state().tunnel("ssh-db-socks-1080"));
         tab->toggle("ssh-web-r-8080");
@@ -236,71 +214,60 @@ private slots:
         QVERIFY(!devTab->productionButton()->isVisible());
     }
 
-    void securityDefaultsFlowIntoNewFormsOnly()
+    void securityAndGeneralSettingsPersist()
     {
-        Tunnel strict = makeTunnel("old");
-        Prefs p({strict});
+        Prefs p({makeTunnel("old")});
         auto tab = p.open<SecurityTab>(QStringLiteral("security"));
         QVERIFY(tab->strictRow()->checked());
         click(tab->strictRow()->toggle());
         QVERIFY(!tab->strictRow()->checked());
+        // A cancelled panel keeps the chosen key.
+        for (const QString &chosen : {p.home.path() + QStringLiteral("/.ssh/id_ed25519"), QString()}) {
+            p.chosenFile = chosen;
+            click(tab->chooseButton());
+            QCOMPARE(tab->identityField()->text(), QStringLiteral("~/.ssh/id_ed25519"));
+        }
 
-        p.chosenFile = p.home.path() + QStringLiteral("/.ssh/id_ed25519");
-        click(tab->chooseButton());
-        QCOMPARE(tab->identityField()->text(), QStringLiteral("~/.ssh/id_ed25519"));
-        p.chosenFile.clear();
-        click(tab->chooseButton());
-        QCOMPARE(tab->identityField()->text(), QStringLiteral("~/.ssh/id_ed25519"));
-
-        // Read as the editor does for a new tunnel: from the defaults file.
+        // Read as the editor does for a new tunnel: from the defaults file. Existing tunnels keep their settings.
         TunnelForm fresh = TunnelForm::fresh(UserDefaults(UserDefaults::defaultPath(false)));
-        QCOMPARE(fresh.strictHostKey, false);
-        QCOMPARE(fresh.identity, QStringLiteral("~/.ssh/id_ed25519"));
+        QCOMPARE((std::pair{fresh.strictHostKey, fresh.identity}), (std::pair{false, u"~/.ssh/id_ed25519"_s}));
         QVERIFY(p.state().tunnel("old")->strictHostKey);
-
         tab->identityField()->clear();
-        UserDefaults stored(UserDefaults::defaultPath(false));
-        QCOMPARE(stored.string(UserDefaults::defaultIdentityKey), std::optional<QString>(QString()));
-        QCOMPARE(TunnelForm::fresh(stored).identity, QString());
+        QCOMPARE(UserDefaults(UserDefaults::defaultPath(false)).string(UserDefaults::defaultIdentityKey),
+                 std::optional<QString>(QString()));
 
         // Only a leading home folder becomes "~".
         QCOMPARE(SecurityTab::withTilde("/home/me/.ssh/k", "/home/me"), QStringLiteral("~/.ssh/k"));
         QCOMPARE(SecurityTab::withTilde("/home/me2/k", "/home/me"), QStringLiteral("/home/me2/k"));
         QCOMPARE(SecurityTab::withTilde("/keys/home/me/k", "/home/me"), QStringLiteral("/keys/home/me/k"));
-    }
 
-    void generalSwitchesChangeTheRealSettings()
-    {
-        Prefs p({});
-        auto tab = p.open<GeneralTab>(QStringLiteral("general"));
-        QCOMPARE((QList<bool>{tab->loginSwitch()->isOn(), tab->notifyConnectSwitch()->isOn(),
-                              tab->notifyDisconnectSwitch()->isOn(), tab->sleepDisconnectSwitch()->isOn(),
-                              tab->wakeReconnectSwitch()->isOn()}),
-                 (QList<bool>{false, true, false, true, true}));
-
-        click(tab->loginSwitch());
-        QVERIFY(QFileInfo::exists(p.home.configHome() + "/autostart/flumewire.desktop"));
-        QVERIFY(tab->loginSwitch()->isOn());
-        click(tab->notifyDisconnectSwitch());
-        click(tab->wakeReconnectSwitch());
-        QVERIFY(p.settings.notifyOnDisconnect());
-        QVERIFY(!p.settings.reconnectOnWake());
+        // The general switches change the real settings and the autostart entry.
+        const QString autostart = p.home.configHome() + "/autostart/flumewire.desktop";
+        auto general = p.open<GeneralTab>(QStringLiteral("general"));
+        const auto switches = [&] {
+            return QList<bool>{general->loginSwitch()->isOn(), general->notifyConnectSwitch()->isOn(),
+                               general->notifyDisconnectSwitch()->isOn(), general->sleepDisconnectSwitch()->isOn(),
+                               general->wakeReconnectSwitch()->isOn()};
+        };
+        QCOMPARE(switches(), (QList<bool>{false, true, false, true, true}));
+        for (WarpToggle *toggle :
+             {general->loginSwitch(), general->notifyDisconnectSwitch(), general->wakeReconnectSwitch()})
+            click(toggle);
+        QVERIFY(QFileInfo::exists(autostart) && p.settings.notifyOnDisconnect() && !p.settings.reconnectOnWake());
+        QCOMPARE(switches(), (QList<bool>{true, true, true, true, false}));
 
         // The rebuilt tab reads what is stored and what is on disk.
-        tab = p.open<GeneralTab>(QStringLiteral("general"));
-        QVERIFY(tab->loginSwitch()->isOn());
-        QVERIFY(tab->notifyDisconnectSwitch()->isOn());
-        QVERIFY(!tab->wakeReconnectSwitch()->isOn());
-        click(tab->loginSwitch());
-        QVERIFY(!QFileInfo::exists(p.home.configHome() + "/autostart/flumewire.desktop"));
-        QVERIFY(!tab->loginSwitch()->isOn());
+        general = p.open<GeneralTab>(QStringLiteral("general"));
+        QCOMPARE(switches(), (QList<bool>{true, true, true, true, false}));
+        click(general->loginSwitch());
+        QVERIFY(!QFileInfo::exists(autostart) && !general->loginSwitch()->isOn());
 
         // An autostart folder that cannot be made: the switch stays off and says why.
         QVERIFY(QDir(p.home.configHome() + "/autostart").removeRecursively());
         p.home.write("config/autostart", "not a folder");
-        click(tab->loginSwitch());
-        QVERIFY(!tab->loginSwitch()->isOn());
-        QVERIFY(tab->loginError().startsWith(QStringLiteral("Could not change the autostart entry: ")));
+        click(general->loginSwitch());
+        QVERIFY(!general->loginSwitch()->isOn());
+        QVERIFY(general->loginError().startsWith(QStringLiteral("Could not change the autostart entry: ")));
     }
 
     void aboutShowsTheBuildAndOnlyLinksThatExist()
@@ -309,8 +276,7 @@ private slots:
         auto about = dev.open<AboutTab>(QStringLiteral("about"));
         QCOMPARE(about->nameLabel()->text(), QStringLiteral("Flumewire (Dev)"));
         QCOMPARE(about->versionLabel()->accessibleName(), QStringLiteral("App version: Version 1.2 (7)"));
-        QVERIFY(!about->updateButton());
-        QVERIFY(!about->linkButtons().isEmpty());
+        QVERIFY(!about->updateButton() && !about->linkButtons().isEmpty());
         for (FWButton *link : about->linkButtons()) {
             dev.calls.clear();
             click(link);
@@ -321,7 +287,6 @@ private slots:
         int checks = 0;
         Prefs release({}, false, [&checks] { ++checks; });
         about = release.open<AboutTab>(QStringLiteral("about"));
-        QCOMPARE(about->nameLabel()->text(), QStringLiteral("Flumewire"));
         QVERIFY(about->updateButton());
         click(about->updateButton());
         QCOMPARE(checks, 1);

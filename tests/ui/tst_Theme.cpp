@@ -13,22 +13,26 @@
 #include <memory>
 
 namespace {
-// Counts the theme notices a widget receives and remembers what it saw at the last one.
+// Notes, at each theme notice it receives, whether the theme it then reads is dark.
 class Probe : public QWidget {
 public:
-    int notices = 0;
-    bool sawDark = false;
+    QList<bool> seen;
 
 protected:
     bool event(QEvent *event) override
     {
-        if (event->type() == FWRoot::themeChangeEvent()) {
-            ++notices;
-            sawDark = FWTheme::of(this).dark;
-        }
+        if (event->type() == FWRoot::themeChangeEvent())
+            seen << FWTheme::of(this).dark;
         return QWidget::event(event);
     }
 };
+
+// The theme a widget reads and the palette its standard parts are given agree on `dark`.
+bool shows(QWidget *widget, bool dark)
+{
+    return FWTheme::of(widget).dark == dark && widget->palette().color(QPalette::Window) == FWTheme(dark).winBg();
+}
+
 // The desktop's settings portal as far as the colour scheme goes: answers Read and announces changes.
 class FakePortal : public QObject {
     Q_OBJECT
@@ -37,18 +41,15 @@ public:
     explicit FakePortal(QDBusConnection bus) : m_bus(bus) {}
     uint scheme = 1; // prefers dark
 
-    void announce(const QString &group, const QString &key, uint value)
+    void announce(uint value, const QString &key = QStringLiteral("color-scheme"))
     {
+        if (key == QLatin1String("color-scheme"))
+            scheme = value;
         QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
                                                          QStringLiteral("org.freedesktop.portal.Settings"),
                                                          QStringLiteral("SettingChanged"));
-        signal << group << key << QVariant::fromValue(QDBusVariant(value));
+        signal << QStringLiteral("org.freedesktop.appearance") << key << QVariant::fromValue(QDBusVariant(value));
         m_bus.send(signal);
-    }
-    void announce(uint value)
-    {
-        scheme = value;
-        announce(QStringLiteral("org.freedesktop.appearance"), QStringLiteral("color-scheme"), value);
     }
 
 public slots:
@@ -97,27 +98,22 @@ private slots:
         FWRoot root(probe, Appearance::Auto);
         root.show();
         // Content made before it was wrapped learns the theme at once (it may have baked colours already).
-        QVERIFY(FWTheme::of(deep).dark && deep->notices == 1 && deep->sawDark);
+        QCOMPARE(deep->seen, QList<bool>{true});
 
         // The desktop turns light: the open window follows without being rebuilt.
         SystemColorScheme::instance()->setOverride(false);
-        QVERIFY(!FWTheme::of(deep).dark && deep->notices == 2 && !deep->sawDark);
+        QCOMPARE(deep->seen, (QList<bool>{true, false}));
 
-        // An explicit dark choice wins over the light desktop and is imposed on standard controls.
+        // An explicit choice wins over the desktop either way and is imposed on standard controls; back to auto, the
+        // desktop decides again.
         root.setAppearance(Appearance::Dark);
-        QVERIFY(FWTheme::of(probe).dark && deep->notices == 3);
-        QCOMPARE(probe->palette().color(QPalette::Window), FWTheme(true).winBg());
-
-        // Light while the desktop is dark.
+        QVERIFY(shows(probe, true));
+        QCOMPARE(deep->seen, (QList<bool>{true, false, true}));
         SystemColorScheme::instance()->setOverride(true);
         root.setAppearance(Appearance::Light);
-        QVERIFY(!FWTheme::of(probe).dark);
-        QCOMPARE(probe->palette().color(QPalette::Window), FWTheme(false).winBg());
-
-        // Back to auto: the desktop (dark) decides again, standard controls included.
+        QVERIFY(shows(probe, false));
         root.setAppearance(Appearance::Auto);
-        QVERIFY(FWTheme::of(probe).dark);
-        QCOMPARE(probe->palette().color(QPalette::Window), FWTheme(true).winBg());
+        QVERIFY(shows(probe, true));
     }
 
     void autoFollowsTheDesktopWithoutARestart()
@@ -127,27 +123,24 @@ private slots:
                 QFAIL(qPrintable(m_bus->error()));
             QSKIP(qPrintable(m_bus->error()));
         }
-        SystemColorScheme *scheme = SystemColorScheme::instance();
-        QTRY_VERIFY(scheme->isDark()); // the portal's answer at start
+        QTRY_VERIFY(SystemColorScheme::instance()->isDark()); // the portal's answer at start
         auto content = new QWidget;
         FWRoot root(content, Appearance::Auto);
         root.show();
         QVERIFY(root.theme().dark);
 
-        // The desktop turns light: the portal's signal reaches the open window at once, and the standard parts
-        // (menus, tooltips) follow the theme rather than the toolkit's blue and pale yellow.
-        m_portal->announce(2);
-        QTRY_VERIFY(!root.theme().dark);
-        // (The views' menus take the window's palette.)
-        QCOMPARE(content->palette().color(QPalette::Highlight), FWTheme(false).accent());
-        QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), FWTheme(false).surface());
-        m_portal->announce(1);
-        QTRY_VERIFY(root.theme().dark);
-        QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), FWTheme(true).surface());
-        QCOMPARE(root.palette().color(QPalette::Window), FWTheme(true).winBg());
+        // The portal's signal reaches the open window at once, and the standard parts (menus, tooltips) follow the
+        // theme rather than the toolkit's blue and pale yellow.
+        for (bool dark : {false, true}) {
+            m_portal->announce(dark ? 1 : 2);
+            QTRY_COMPARE(root.theme().dark, dark);
+            QVERIFY(shows(&root, dark));
+            QCOMPARE(content->palette().color(QPalette::Highlight), FWTheme(dark).accent());
+            QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), FWTheme(dark).surface());
+        }
 
         // Another setting changes nothing.
-        m_portal->announce(QStringLiteral("org.freedesktop.appearance"), QStringLiteral("accent-color"), 2);
+        m_portal->announce(2, QStringLiteral("accent-color"));
         QTest::qWait(100);
         QVERIFY(root.theme().dark);
 
