@@ -51,6 +51,19 @@ QString expandTilde(const QString &path)
     return QString::fromLocal8Bit(entry->pw_dir) + rest;
 }
 
+QString withTilde(const QString &path, const QString &home)
+{
+    const QString folder = QDir::cleanPath(home);
+    if (home.isEmpty() || folder == QLatin1String("/"))
+        return path;
+    const QString clean = QDir::cleanPath(path);
+    if (clean == folder)
+        return QStringLiteral("~");
+    if (clean.startsWith(folder + QLatin1Char('/')))
+        return QLatin1Char('~') + clean.mid(folder.size());
+    return path;
+}
+
 } // namespace SSHCommandLine
 
 QStringList Tunnel::sshArguments() const

@@ -13,5 +13,8 @@ QString forwardSpec(const Tunnel &tunnel);
 bool keepAliveApplies(const QString &keepAlive);
 // A leading "~" (alone, "~/…" or "~user/…") expanded to that home folder; other text unchanged.
 QString expandTilde(const QString &path);
+// `path` with a leading `home` folder written as "~" (the form the editor and the settings store). Only the folder
+// itself at the start counts: "/home/me2/key" is not inside "/home/me", and "~2/key" would name another user's home.
+QString withTilde(const QString &path, const QString &home);
 
 } // namespace SSHCommandLine

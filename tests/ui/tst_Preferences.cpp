@@ -1,5 +1,6 @@
 #include "model/GeneralSettings.h"
 #include "model/TunnelForm.h"
+#include "ssh/SSHCommandLine.h"
 #include "system/LoginItem.h"
 #include "ui/UiDriver.h"
 #include "ui/controls/FWLabel.h"
@@ -237,9 +238,10 @@ private slots:
                  std::optional<QString>(QString()));
 
         // Only a leading home folder becomes "~".
-        QCOMPARE(SecurityTab::withTilde("/home/me/.ssh/k", "/home/me"), QStringLiteral("~/.ssh/k"));
-        QCOMPARE(SecurityTab::withTilde("/home/me2/k", "/home/me"), QStringLiteral("/home/me2/k"));
-        QCOMPARE(SecurityTab::withTilde("/keys/home/me/k", "/home/me"), QStringLiteral("/keys/home/me/k"));
+        QCOMPARE(SSHCommandLine::withTilde("/home/me/.ssh/k", "/home/me"), QStringLiteral("~/.ssh/k"));
+        QCOMPARE(SSHCommandLine::withTilde("/home/me2/k", "/home/me"), QStringLiteral("/home/me2/k"));
+        QCOMPARE(SSHCommandLine::withTilde("/keys/home/me/k", "/home/me"), QStringLiteral("/keys/home/me/k"));
+        QCOMPARE(SSHCommandLine::withTilde("/home/me", "/home/me/"), QStringLiteral("~"));
 
         // The general switches change the real settings and the autostart entry.
         const QString autostart = p.home.configHome() + "/autostart/flumewire.desktop";

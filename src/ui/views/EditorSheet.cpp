@@ -1,6 +1,7 @@
 #include "ui/views/EditorSheet.h"
 
 #include "engine/AppState.h"
+#include "ssh/SSHCommandLine.h"
 #include "ui/brand/AppIconView.h"
 #include "ui/controls/Disclosure.h"
 #include "ui/controls/FWButton.h"
@@ -584,15 +585,7 @@ void EditorSheet::chooseIdentity()
     connect(m_identityDialog, &QFileDialog::fileSelected, this, [this, home](const QString &path) {
         if (path.isEmpty())
             return;
-        // Only a leading home folder becomes "~": "/home/al" inside "/home/alice/…" is another user's folder, and
-        // "~ice/…" would name that user's home to ssh.
-        QString shown = QDir::cleanPath(path);
-        const QString base = QDir::cleanPath(home);
-        if (shown == base)
-            shown = QStringLiteral("~");
-        else if (shown.startsWith(base + QLatin1Char('/')))
-            shown = QStringLiteral("~") + shown.mid(base.size());
-        m_form.identity = shown;
+        m_form.identity = SSHCommandLine::withTilde(path, home);
         refresh();
     });
     m_identityDialog->open();

@@ -2,6 +2,7 @@
 
 #include "log/Log.h"
 #include "model/GeneralSettings.h"
+#include "ssh/SSHCommandLine.h"
 #include "ui/controls/FWButton.h"
 #include "ui/controls/FWLabel.h"
 #include "ui/controls/FWTextField.h"
@@ -128,19 +129,6 @@ SecurityTab::SecurityTab(PreferencesServices services, QWidget *parent)
     column->addWidget(sectionCard(QStringLiteral("System SOCKS Proxy"), proxy));
 }
 
-QString SecurityTab::withTilde(const QString &path, const QString &home)
-{
-    // Only the home folder itself at the start: "/home/me2/key" is not inside "/home/me".
-    const QString folder = home.endsWith(QLatin1Char('/')) ? home.chopped(1) : home;
-    if (folder.isEmpty())
-        return path;
-    if (path == folder)
-        return QStringLiteral("~");
-    if (path.startsWith(folder + QLatin1Char('/')))
-        return QLatin1Char('~') + path.mid(folder.size());
-    return path;
-}
-
 void SecurityTab::chooseDefaultIdentity()
 {
     const QString home = m_services.homePath();
@@ -148,5 +136,5 @@ void SecurityTab::chooseDefaultIdentity()
     if (chosen.isEmpty())
         return;
     // Setting the field stores the value through its change handler.
-    m_identity->setText(withTilde(chosen, home));
+    m_identity->setText(SSHCommandLine::withTilde(chosen, home));
 }

@@ -21,8 +21,6 @@ public:
 
     // Asks for a key file and stores its path with the home folder written as "~"; a cancel changes nothing.
     void chooseDefaultIdentity();
-    // `path` with a leading home folder written as "~".
-    static QString withTilde(const QString &path, const QString &home);
 
 private:
     PreferencesServices m_services;
