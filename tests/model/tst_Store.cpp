@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
@@ -125,8 +124,7 @@ private slots:
         QVERIFY(Store::decodeGroups(R"({"version":-2,"groups":[]})"));
 
         // A creator's own tunnel list means no groups file is read.
-        r = Store::load(QList<Tunnel>{*Tunnel::fromJson(QJsonDocument::fromJson(tunnelJson("z")).object())},
-                        std::nullopt, false);
+        r = Store::load(Store::sampleTunnels(), std::nullopt, false);
         QVERIFY(r.groups.isEmpty() && !r.seeded);
     }
 
@@ -161,7 +159,7 @@ private slots:
         const QString path = Store::tunnelsPath(false);
         QVERIFY(Store::save(Store::sampleTunnels(), false));
         QVERIFY(Store::saveGroups({{"g1", "One", 0}}, false));
-        const QByteArray before = readFile(path);
+        const QByteArray before = readFile(path) + readFile(Store::groupsPath(false));
 
         SSHManager ssh;
         AppStateOptions options;
@@ -179,8 +177,7 @@ private slots:
             many[i].id = QString("bulk-%1").arg(i);
         QCOMPARE(state.importTunnels(many), 60);
         QVERIFY(!state.persist());
-        QCOMPARE(readFile(path), before);
-        QCOMPARE(Store::decodeGroups(readFile(Store::groupsPath(false)))->size(), 1);
+        QCOMPARE(readFile(path) + readFile(Store::groupsPath(false)), before);
         QCOMPARE(failed.size(), 1); // the same reason is not reported again at every change
         const QString reason = failed.first().first().toString();
         QVERIFY2(reason.contains("No space left on device") && reason.contains(path), qPrintable(reason));
