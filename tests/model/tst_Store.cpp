@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
@@ -25,24 +24,23 @@ QByteArray tunnelJson(const QString &id, const QString &extra = {})
 
 QByteArray arrayOf(std::initializer_list<QByteArray> records)
 {
-    QByteArray out = "[";
-    for (const QByteArray &r : records)
-        out += (out.size() > 1 ? "," : "") + r;
-    return out + "]";
+    return "[" + QByteArrayList(records).join(',') + "]";
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-unsigned modeOf(const QString &path)
+QByteArray modeOf(const QString &path)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return 0;
-    return st.st_mode & 0777;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? QByteArray::number(st.st_mode & 0777, 8) : "none";
+}
+
+// Each copy kept beside a file before it was overwritten, as its mode and content.
+QByteArrayList keptCopies(const QString &path)
+{
+    const QFileInfo file(path);
+    QByteArrayList out;
+    for (const QFileInfo &kept : file.dir().entryInfoList({file.fileName() + ".unreadable-*"}, QDir::Files))
+        out << modeOf(kept.filePath()) + " " + readFile(kept.filePath());
+    return out;
 }
 
 } // namespace
@@ -59,16 +57,14 @@ private slots:
         const Store::LoadResult seeded = Store::load(std::nullopt, std::nullopt, false);
         QVERIFY(seeded.seeded && seeded.groups.isEmpty() && seeded.borrowedIds.isEmpty());
         QCOMPARE(tunnelIds(seeded.tunnels), QStringList({"prod-api", "metrics", "staging-db", "edge-cache"}));
-        for (const Tunnel &t : seeded.tunnels)
-            QVERIFY2(!t.autostart, qPrintable(t.id));
+        QVERIFY(std::ranges::none_of(seeded.tunnels, &Tunnel::autostart));
         QVERIFY(!QDir(home.dataHome()).exists());
 
         QList<Tunnel> tunnels = Store::sampleTunnels();
         tunnels[0].groupId = "grp-A";
         QVERIFY(Store::save(tunnels, false));
         QVERIFY(Store::saveGroups({{"grp-A", "Prod", 0}}, false));
-        QCOMPARE(modeOf(Store::tunnelsPath(false)), 0600u);
-        QCOMPARE(modeOf(Store::groupsPath(false)), 0600u);
+        QCOMPARE(modeOf(Store::tunnelsPath(false)) + modeOf(Store::groupsPath(false)), "600600");
         const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
         QVERIFY(!r.seeded);
         QCOMPARE(r.tunnels, tunnels);
@@ -78,7 +74,6 @@ private slots:
     void unusableFilesAreKeptBeforeTheFirstWrite()
     {
         TempHome home;
-        const QString folder = home.dataHome() + "/Flumewire";
         const QByteArray bad =
             arrayOf({tunnelJson("a"), R"({"id":"b","name":"B","type":"L","user":"","bindPort":""})"});
         home.write("data/Flumewire/tunnels.json", bad);
@@ -86,8 +81,7 @@ private slots:
         Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
         QVERIFY(r.seeded);
         QCOMPARE(r.tunnelsFile, Store::FileState::Damaged);
-        QCOMPARE(r.tunnels.size(), 4);
-        QCOMPARE(readAll(Store::tunnelsPath(false)), bad);
+        QCOMPARE(readFile(Store::tunnelsPath(false)), bad);
 
         // The user repairs the file by hand after the load: the load's verdict holds, so the first write keeps the
         // repaired file rather than judging it fine and overwriting it with the samples.
@@ -95,26 +89,22 @@ private slots:
         home.write("data/Flumewire/tunnels.json", repaired);
         QVERIFY(Store::save(r.tunnels, false));
         QVERIFY(Store::save(r.tunnels, false));
-        const QStringList kept = QDir(folder).entryList({"tunnels.json.unreadable-*"}, QDir::Files);
-        QCOMPARE(kept.size(), 1);
-        QCOMPARE(readAll(folder + "/" + kept.first()), repaired);
-        QCOMPARE(modeOf(folder + "/" + kept.first()), 0600u);
-        QVERIFY(Store::decodeTunnels(readAll(Store::tunnelsPath(false))));
+        QCOMPARE(keptCopies(Store::tunnelsPath(false)), QByteArrayList({"600 " + repaired}));
+        QVERIFY(Store::decodeTunnels(readFile(Store::tunnelsPath(false))));
 
         // A damaged groups file: the tunnels keep their group ids, and the file stays until there is a group to
         // write; then it is kept beside first.
         home.write("data/Flumewire/tunnels.json", arrayOf({tunnelJson("a", R"(,"groupId":"g1")")}));
         r = Store::load(std::nullopt, std::nullopt, false);
         QCOMPARE(r.groupsFile, Store::FileState::Damaged);
-        QCOMPARE(r.tunnels[0].groupId, std::optional<QString>("g1"));
         QVERIFY(Store::saveGroups({}, false));
         QVERIFY(Store::save(r.tunnels, false));
-        QCOMPARE(readAll(Store::groupsPath(false)), QByteArray("{not json"));
-        QCOMPARE(Store::decodeTunnels(readAll(Store::tunnelsPath(false)))->first().groupId,
+        QCOMPARE(readFile(Store::groupsPath(false)), QByteArray("{not json"));
+        QCOMPARE(Store::decodeTunnels(readFile(Store::tunnelsPath(false)))->first().groupId,
                  std::optional<QString>("g1"));
         QVERIFY(Store::saveGroups({{"g2", "Two", 0}}, false));
-        QCOMPARE(QDir(folder).entryList({"groups.json.unreadable-*"}, QDir::Files).size(), 1);
-        QVERIFY(Store::decodeGroups(readAll(Store::groupsPath(false))));
+        QCOMPARE(keptCopies(Store::groupsPath(false)), QByteArrayList({"600 {not json"}));
+        QVERIFY(Store::decodeGroups(readFile(Store::groupsPath(false))));
     }
 
     void groupsFileRules()
@@ -125,19 +115,17 @@ private slots:
         home.write("data/Flumewire/groups.json", R"({"version":7,"groups":[{"id":"g1","name":"One","order":3}]})");
         Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
         QCOMPARE(r.groups, QList<TunnelGroup>({{"g1", "One", 3}}));
-        QCOMPARE(r.tunnels[0].groupId, std::optional<QString>("g1"));
-        QVERIFY(!r.tunnels[1].groupId); // orphan id cleared in memory
+        // The orphan id is cleared in memory.
+        QCOMPARE(QList({r.tunnels[0].groupId, r.tunnels[1].groupId}), QList<std::optional<QString>>({"g1", {}}));
 
-        QVERIFY(!Store::decodeGroups(R"({"groups":[]})"));
-        QVERIFY(!Store::decodeGroups(R"({"version":1.5,"groups":[]})"));
-        QVERIFY(!Store::decodeGroups(R"({"version":1,"groups":[{"id":"g","name":"n"}]})"));
+        for (const char *bad : {R"({"groups":[]})", R"({"version":1.5,"groups":[]})", R"({"version":1,"groups":{}})",
+                                R"({"version":1,"groups":[{"id":"g","name":"n"}]})"})
+            QVERIFY2(!Store::decodeGroups(bad), bad);
         QVERIFY(Store::decodeGroups(R"({"version":-2,"groups":[]})"));
 
         // A creator's own tunnel list means no groups file is read.
-        r = Store::load(QList<Tunnel>{*Tunnel::fromJson(QJsonDocument::fromJson(tunnelJson("z")).object())},
-                        std::nullopt, false);
-        QVERIFY(r.groups.isEmpty());
-        QVERIFY(!r.seeded);
+        r = Store::load(Store::sampleTunnels(), std::nullopt, false);
+        QVERIFY(r.groups.isEmpty() && !r.seeded);
     }
 
     void developmentBuildBorrows()
@@ -153,7 +141,6 @@ private slots:
         QCOMPARE(r.borrowedIds, QSet<QString>({"p1", "p2"}));
         QVERIFY(!r.tunnels[1].autostart);
         QVERIFY(!r.tunnels[1].groupId); // the installed build's groups are not borrowed
-        QCOMPARE(r.tunnels[0].name, QStringLiteral("N own"));
 
         // An installed build borrows nothing; an unreadable installed file lends nothing.
         QVERIFY(Store::load(std::nullopt, std::nullopt, false).borrowedIds.isEmpty());
@@ -169,9 +156,10 @@ private slots:
         SmallDisk disk;
         SMALL_DISK_OR_SKIP(disk);
         qputenv("XDG_DATA_HOME", disk.path().toLocal8Bit());
+        const QString path = Store::tunnelsPath(false);
         QVERIFY(Store::save(Store::sampleTunnels(), false));
         QVERIFY(Store::saveGroups({{"g1", "One", 0}}, false));
-        const QByteArray before = readAll(Store::tunnelsPath(false));
+        const QByteArray before = readFile(path) + readFile(Store::groupsPath(false));
 
         SSHManager ssh;
         AppStateOptions options;
@@ -184,40 +172,31 @@ private slots:
         disk.fill();
         // A small change (buffered, it would only fail at the commit) and a large one.
         QVERIFY(state.addGroup("Two"));
-        QList<Tunnel> many;
-        for (int i = 0; i < 60; ++i) {
-            many.append(Store::sampleTunnels().first());
-            many.last().id = QString("bulk-%1").arg(i);
-        }
+        QList<Tunnel> many(60, Store::sampleTunnels().first());
+        for (int i = 0; i < many.size(); ++i)
+            many[i].id = QString("bulk-%1").arg(i);
         QCOMPARE(state.importTunnels(many), 60);
         QVERIFY(!state.persist());
-        QCOMPARE(readAll(Store::tunnelsPath(false)), before);
-        QCOMPARE(Store::decodeGroups(readAll(Store::groupsPath(false)))->size(), 1);
+        QCOMPARE(readFile(path) + readFile(Store::groupsPath(false)), before);
         QCOMPARE(failed.size(), 1); // the same reason is not reported again at every change
-        QVERIFY2(failed.first().first().toString().contains("No space left on device"),
-                 qPrintable(failed.first().first().toString()));
-        QVERIFY(failed.first().first().toString().contains(Store::tunnelsPath(false)));
+        const QString reason = failed.first().first().toString();
+        QVERIFY2(reason.contains("No space left on device") && reason.contains(path), qPrintable(reason));
         QCOMPARE(state.tunnels().size(), 64);
-        QVERIFY(QDir(disk.path() + "/Flumewire").entryList(QDir::Files | QDir::Hidden).size() == 2);
+        QCOMPARE(QDir(disk.path() + "/Flumewire").entryList(QDir::Files | QDir::Hidden).size(), 2);
 
         disk.freeUp();
         state.renameGroup(state.groups().last().id, "Second");
         QCOMPARE(recovered.size(), 1);
         QVERIFY(state.saveError().isEmpty());
-        QCOMPARE(Store::decodeTunnels(readAll(Store::tunnelsPath(false)))->size(), 64);
+        QCOMPARE(Store::decodeTunnels(readFile(path))->size(), 64);
 
         // Something other than a file in the file's place.
-        const QString path = Store::tunnelsPath(false);
-        QVERIFY(QFile::remove(path));
-        QVERIFY(QDir().mkdir(path));
+        QVERIFY(QFile::remove(path) && QDir().mkdir(path));
         WriteResult r = Store::save(Store::sampleTunnels(), false);
-        QVERIFY(!r);
-        QVERIFY2(r.error.startsWith(path + ": "), qPrintable(r.error));
-        QVERIFY(QFileInfo(path).isDir());
-        QVERIFY(QDir().rmdir(path));
+        QVERIFY2(!r && r.error.startsWith(path + ": "), qPrintable(r.error));
+        QVERIFY(QFileInfo(path).isDir() && QDir().rmdir(path));
         QVERIFY(QFile::link(disk.path() + "/nowhere/tunnels.json", path));
-        r = Store::save(Store::sampleTunnels(), false);
-        QVERIFY(!r);
+        QVERIFY(!Store::save(Store::sampleTunnels(), false));
         QVERIFY(QFileInfo(path).isSymLink() && !QFileInfo::exists(disk.path() + "/nowhere"));
     }
 
@@ -233,31 +212,26 @@ private slots:
                 QSKIP("SKIPPED: setpriv is not available to run this as another user");
             QVERIFY(child.waitForFinished(60000));
             const QByteArray output = child.readAll(); // read once: a second read would always be empty
-            QVERIFY2(child.exitCode() == 0, output.constData());
-            QVERIFY2(!output.contains("SKIP"), "the child run skipped");
+            QVERIFY2(child.exitCode() == 0 && !output.contains("SKIP"), output.constData());
             return;
         }
         TempHome home;
-        const QString folder = home.dataHome() + "/Flumewire";
         const QByteArray mine = arrayOf({tunnelJson("mine")});
         const QString path = home.write("data/Flumewire/tunnels.json", mine);
         QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
         const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
-        QCOMPARE(r.tunnelsFile, Store::FileState::Unreadable);
-        QVERIFY(r.seeded);
+        QVERIFY(r.seeded && r.tunnelsFile == Store::FileState::Unreadable);
         WriteResult saved = Store::save(r.tunnels, false);
-        QVERIFY(!saved);
-        QVERIFY2(saved.error.contains("Permission denied") && saved.error.contains("not overwritten"),
+        QVERIFY2(!saved && saved.error.contains("Permission denied") && saved.error.contains("not overwritten"),
                  qPrintable(saved.error));
         // Once the user makes it readable again, the next save keeps it first.
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QCOMPARE(readAll(path), mine);
+        QCOMPARE(readFile(path), mine);
         QVERIFY(Store::save(r.tunnels, false));
-        const QStringList kept = QDir(folder).entryList({"tunnels.json.unreadable-*"}, QDir::Files);
-        QCOMPARE(kept.size(), 1);
-        QCOMPARE(readAll(folder + "/" + kept.first()), mine);
+        QCOMPARE(keptCopies(path), QByteArrayList({"600 " + mine}));
 
         // A folder the user cannot write to.
+        const QString folder = Store::folder(false);
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         saved = Store::saveGroups({}, false);
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 // Small stand-ins for the desktop's D-Bus services, each on its own connection to a private bus, answering the calls
 // Flumewire makes and sending the signals the desktop would.
@@ -14,14 +18,37 @@
 class FakeService : public QObject {
     Q_OBJECT
 public:
-    ~FakeService() override;
+    ~FakeService() override
+    {
+        m_bus.unregisterService(m_service);
+        m_bus.unregisterObject(m_path);
+    }
     bool isRegistered() const { return m_registered; }
 
 protected:
-    FakeService(const QDBusConnection &bus, const QString &service, const QString &path);
+    FakeService(const QDBusConnection &bus, const QString &service, const QString &path)
+        : m_bus(bus), m_service(service), m_path(path)
+    {
+    }
     // Exports the object's slots and properties and takes the name; call at the end of the subclass's constructor.
-    void publish();
-    void emitSignal(const QString &interface, const QString &name, const QVariantList &arguments);
+    void publish()
+    {
+        m_registered = m_bus.registerObject(m_path, this,
+                                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+                       m_bus.registerService(m_service);
+    }
+    void emitSignal(const QString &interface, const QString &name, const QVariantList &arguments)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(m_path, interface, name);
+        signal.setArguments(arguments);
+        m_bus.send(signal);
+    }
+    // org.freedesktop.DBus.Properties.PropertiesChanged for one property of the interface.
+    void propertyChanged(const QString &interface, const QString &name, const QVariant &value)
+    {
+        emitSignal(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
+                   {interface, QVariantMap{{name, value}}, QStringList()});
+    }
 
 private:
     QDBusConnection m_bus;
@@ -35,13 +62,23 @@ class FakeNotifications : public FakeService {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    explicit FakeNotifications(const QDBusConnection &bus);
+    explicit FakeNotifications(const QDBusConnection &bus)
+        : FakeService(bus, QStringLiteral("org.freedesktop.Notifications"),
+                      QStringLiteral("/org/freedesktop/Notifications"))
+    {
+        publish();
+    }
     QStringList texts;
     QStringList apps;
 
 public slots:
-    uint Notify(const QString &app, uint replacesId, const QString &icon, const QString &summary, const QString &body,
-                const QStringList &actions, const QVariantMap &hints, int timeout);
+    uint Notify(const QString &app, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        apps.append(app);
+        texts.append(summary + QStringLiteral(" | ") + body);
+        return uint(texts.size());
+    }
 };
 
 // logind's manager: sends PrepareForSleep and hands out delay locks whose release it can see.
@@ -49,16 +86,43 @@ class FakeLogind : public FakeService {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
 public:
-    explicit FakeLogind(const QDBusConnection &bus);
-    ~FakeLogind() override;
+    explicit FakeLogind(const QDBusConnection &bus)
+        : FakeService(bus, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"))
+    {
+        publish();
+    }
+    ~FakeLogind() override
+    {
+        for (int fd : std::as_const(m_locks))
+            ::close(fd);
+    }
 
-    void prepareForSleep(bool sleeping);
-    int locksTaken() const { return int(m_locks.size()); }
+    void prepareForSleep(bool sleeping)
+    {
+        emitSignal(QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), {sleeping});
+    }
     // Delay locks whose holder still holds them.
-    int locksHeld() const;
+    int locksHeld() const
+    {
+        // The write end of a pipe reports an error once no reader is left: the lock was let go.
+        return int(std::ranges::count_if(m_locks, [](int fd) {
+            pollfd p{fd, POLLOUT, 0};
+            return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLERR);
+        }));
+    }
 
 public slots:
-    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why, const QString &mode);
+    QDBusUnixFileDescriptor Inhibit(const QString &, const QString &, const QString &, const QString &)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return {};
+        m_locks.append(fds[1]);
+        QDBusUnixFileDescriptor handed(fds[0]);
+        // The descriptor object holds its own copy: after the reply only the caller's copy keeps the lock.
+        ::close(fds[0]);
+        return handed;
+    }
 
 private:
     QList<int> m_locks; // write ends of the pipes whose read ends were handed out
@@ -73,12 +137,28 @@ class FakeNetworkManager : public FakeService {
 public:
     explicit FakeNetworkManager(
         const QDBusConnection &bus, uint connectivity = 4,
-        const QString &primary = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/1"));
+        const QString &primary = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/1"))
+        : FakeService(bus, QStringLiteral("org.freedesktop.NetworkManager"),
+                      QStringLiteral("/org/freedesktop/NetworkManager")),
+          m_connectivity(connectivity), m_primary(primary)
+    {
+        publish();
+    }
 
     uint connectivity() const { return m_connectivity; }
     QDBusObjectPath primaryConnection() const { return QDBusObjectPath(m_primary); }
-    void setConnectivity(uint connectivity);
-    void setPrimaryConnection(const QString &path);
+    void setConnectivity(uint connectivity)
+    {
+        m_connectivity = connectivity;
+        propertyChanged(QStringLiteral("org.freedesktop.NetworkManager"), QStringLiteral("Connectivity"),
+                        QVariant::fromValue(connectivity));
+    }
+    void setPrimaryConnection(const QString &path)
+    {
+        m_primary = path;
+        propertyChanged(QStringLiteral("org.freedesktop.NetworkManager"), QStringLiteral("PrimaryConnection"),
+                        QVariant::fromValue(QDBusObjectPath(path)));
+    }
 
 private:
     uint m_connectivity = 4;

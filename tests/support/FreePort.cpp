@@ -1,14 +1,9 @@
 #include "support/FreePort.h"
 
-#include <QHostAddress>
 #include <QTcpServer>
 
 quint16 freePort()
 {
     QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
+    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
 }

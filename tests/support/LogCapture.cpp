@@ -8,21 +8,11 @@ LogCapture::LogCapture()
     });
 }
 
-LogCapture::~LogCapture()
-{
-    Log::setSink({});
-}
-
-QList<Log::Entry> LogCapture::entries() const
-{
-    QMutexLocker locker(&m_mutex);
-    return m_entries;
-}
-
 QStringList LogCapture::messages(Log::Category category) const
 {
+    QMutexLocker locker(&m_mutex);
     QStringList out;
-    for (const Log::Entry &e : entries()) {
+    for (const Log::Entry &e : m_entries) {
         if (e.category == category)
             out << e.message;
     }
@@ -31,15 +21,6 @@ QStringList LogCapture::messages(Log::Category category) const
 
 bool LogCapture::contains(const QString &message) const
 {
-    for (const Log::Entry &e : entries()) {
-        if (e.message == message)
-            return true;
-    }
-    return false;
-}
-
-void LogCapture::clear()
-{
     QMutexLocker locker(&m_mutex);
-    m_entries.clear();
+    return std::ranges::any_of(m_entries, [&](const Log::Entry &e) { return e.message == message; });
 }

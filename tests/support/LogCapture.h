@@ -10,13 +10,11 @@
 class LogCapture {
 public:
     LogCapture();
-    ~LogCapture();
+    ~LogCapture() { Log::setSink({}); }
 
-    QList<Log::Entry> entries() const;
     // Messages of one category, in order.
     QStringList messages(Log::Category category) const;
     bool contains(const QString &message) const;
-    void clear();
 
 private:
     mutable QMutex m_mutex;

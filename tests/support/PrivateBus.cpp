@@ -1,9 +1,6 @@
 #include "support/PrivateBus.h"
 
-#include <QFile>
-#include <QStandardPaths>
-
-PrivateBus::PrivateBus() = default;
+#include "support/TempHome.h"
 
 PrivateBus::~PrivateBus()
 {
@@ -16,35 +13,25 @@ PrivateBus::~PrivateBus()
     }
 }
 
-bool PrivateBus::available()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
-}
-
 bool PrivateBus::start()
 {
     // A session bus of its own: no service activation, so no real desktop service ever starts on it.
-    const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-    QFile file(config);
-    if (!available() || !file.open(QIODevice::WriteOnly)) {
-        m_error = QStringLiteral("no dbus-daemon, or cannot write ") + config;
-        return false;
-    }
-    file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                              "<busconfig>\n"
-                              "  <type>session</type>\n"
-                              "  <listen>unix:dir=%1</listen>\n"
-                              "  <auth>EXTERNAL</auth>\n"
-                              "  <policy context=\"default\">\n"
-                              "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                              "    <allow eavesdrop=\"true\"/>\n"
-                              "    <allow own=\"*\"/>\n"
-                              "  </policy>\n"
-                              "</busconfig>\n")
-                   .arg(m_dir.path())
-                   .toUtf8());
-    file.close();
+    const QString config =
+        writeFile(m_dir.filePath(QStringLiteral("bus.conf")),
+                  QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                                 "<busconfig>\n"
+                                 "  <type>session</type>\n"
+                                 "  <listen>unix:dir=%1</listen>\n"
+                                 "  <auth>EXTERNAL</auth>\n"
+                                 "  <policy context=\"default\">\n"
+                                 "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                                 "    <allow eavesdrop=\"true\"/>\n"
+                                 "    <allow own=\"*\"/>\n"
+                                 "  </policy>\n"
+                                 "</busconfig>\n")
+                      .arg(m_dir.path())
+                      .toUtf8());
     m_daemon.start(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")),
                    {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                     QStringLiteral("--nopidfile"), QStringLiteral("--print-address")});

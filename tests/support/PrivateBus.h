@@ -4,13 +4,13 @@
 
 #include <QDBusConnection>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 // A private D-Bus daemon for one test, with no services and no activation: it stands in for both the session and
 // the system bus. Each connect() opens a new connection to it (one for the code under test, one per fake service).
 class PrivateBus {
 public:
-    PrivateBus();
     ~PrivateBus();
 
     // Starts dbus-daemon; false (see error()) when it did not come up.
@@ -20,7 +20,7 @@ public:
     QDBusConnection connect(const QString &name);
 
     // True when dbus-daemon is installed.
-    static bool available();
+    static bool available() { return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty(); }
 
 private:
     QTemporaryDir m_dir;

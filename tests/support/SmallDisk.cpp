@@ -13,13 +13,10 @@ SmallDisk::SmallDisk()
     }
     QProcess mount;
     mount.setProcessChannelMode(QProcess::MergedChannels);
-    mount.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                          QStringLiteral("size=64k,mode=0755"), QStringLiteral("tmpfs"), path()});
-    if (!mount.waitForFinished(30000) || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0) {
+    mount.start(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k,mode=0755", "tmpfs", path()});
+    m_mounted = mount.waitForFinished(30000) && mount.exitStatus() == QProcess::NormalExit && mount.exitCode() == 0;
+    if (!m_mounted)
         m_whyNot = QStringLiteral("mount failed: ") + QString::fromLocal8Bit(mount.readAll()).trimmed();
-        return;
-    }
-    m_mounted = true;
 }
 
 SmallDisk::~SmallDisk()
@@ -31,14 +28,13 @@ SmallDisk::~SmallDisk()
 void SmallDisk::fill(int sparePages)
 {
     // tmpfs hands out whole pages: one byte in a file of its own holds one page until the file goes.
-    QStringList spares;
+    const QDir dir(path());
     for (int i = 0; i < sparePages; ++i) {
-        spares << QDir(path()).filePath(QStringLiteral(".spare-%1").arg(i));
-        QFile spare(spares.last());
+        QFile spare(dir.filePath(QStringLiteral(".spare-%1").arg(i)));
         if (spare.open(QIODevice::WriteOnly))
             spare.write("x", 1);
     }
-    QFile filler(QDir(path()).filePath(QStringLiteral(".filler")));
+    QFile filler(dir.filePath(QStringLiteral(".filler")));
     if (!filler.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return;
     const QByteArray block(512, 'x');
@@ -47,11 +43,6 @@ void SmallDisk::fill(int sparePages)
     // The last partial block.
     while (filler.write("x", 1) > 0) {
     }
-    for (const QString &spare : std::as_const(spares))
-        QFile::remove(spare);
-}
-
-void SmallDisk::freeUp()
-{
-    QFile::remove(QDir(path()).filePath(QStringLiteral(".filler")));
+    for (int i = 0; i < sparePages; ++i)
+        QFile::remove(dir.filePath(QStringLiteral(".spare-%1").arg(i)));
 }

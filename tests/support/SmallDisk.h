@@ -2,6 +2,7 @@
 
 #include "support/Require.h"
 
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -20,7 +21,7 @@ public:
     // (room for a lock file, say, but not for the data).
     void fill(int sparePages = 0);
     // Removes the filler.
-    void freeUp();
+    void freeUp() { QFile::remove(path() + QStringLiteral("/.filler")); }
 
 private:
     QTemporaryDir m_dir;

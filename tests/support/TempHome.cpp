@@ -16,19 +16,19 @@ TempHome::~TempHome()
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
 }
 
-QString TempHome::dataHome() const
-{
-    return m_dir.filePath(QStringLiteral("data"));
-}
-
-QString TempHome::configHome() const
-{
-    return m_dir.filePath(QStringLiteral("config"));
-}
-
 QString TempHome::write(const QString &relative, const QByteArray &data) const
 {
-    const QString path = m_dir.filePath(relative);
+    return writeFile(m_dir.filePath(relative), data);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString writeFile(const QString &path, const QByteArray &data)
+{
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -11,8 +11,8 @@ public:
     ~TempHome();
 
     QString path() const { return m_dir.path(); }
-    QString dataHome() const;
-    QString configHome() const;
+    QString dataHome() const { return m_dir.filePath(QStringLiteral("data")); }
+    QString configHome() const { return m_dir.filePath(QStringLiteral("config")); }
     // Writes a file below the temporary folder (folders created), returning its path.
     QString write(const QString &relative, const QByteArray &data) const;
 
@@ -21,3 +21,8 @@ private:
     QByteArray m_oldData;
     QByteArray m_oldConfig;
 };
+
+// The whole file; empty when it cannot be read.
+QByteArray readFile(const QString &path);
+// Replaces the file's content (folders created), returning its path.
+QString writeFile(const QString &path, const QByteArray &data);

@@ -28,29 +28,19 @@ private slots:
                                                                             "DynamicForward 127.0.0.1:1080\n"
                                                                             "Host *.internal\n"
                                                                             "LocalForward 9000 localhost:9000\n"));
-        QCOMPARE(tunnels.size(), 2);
-
         Tunnel local;
         local.id = "ssh-db-l-5432";
-        local.name = "db";
-        local.type = TunnelType::Local;
-        local.host = "db";
+        local.name = local.host = "db";
         local.user = "deploy";
-        local.sshPort = "22";
-        local.bind = "127.0.0.1";
-        local.bindPort = "5432";
+        local.bindPort = local.targetPort = "5432";
         local.targetHost = "localhost";
-        local.targetPort = "5432";
-        local.keepAlive = "30";
-        QCOMPARE(tunnels.at(0), local);
-
         Tunnel socks = local;
         socks.id = "ssh-db-socks-1080";
         socks.type = TunnelType::Socks;
         socks.bindPort = "1080";
         socks.targetHost.clear();
         socks.targetPort.clear();
-        QCOMPARE(tunnels.at(1), socks);
+        QCOMPARE(tunnels, QList<Tunnel>({local, socks}));
     }
 
     void forwardValues()
@@ -73,7 +63,6 @@ private slots:
                               "ssh-web-l-8082 127.0.0.1:8082>:5434", "ssh-web-l-8083 127.0.0.1:8083>[fe80::1]:22",
                               "ssh-web-r-9001 127.0.0.1:9001>localhost:80",
                               "ssh-web-socks-1081 127.0.0.1:1081>:", "ssh-web-l-8084 127.0.0.1:8084>db:1"}));
-        QCOMPARE(t[4].type, TunnelType::Remote);
     }
 
     void blocksAndSettings()
@@ -98,17 +87,12 @@ private slots:
                                                                       "LocalForward 4 d:4\n"));
         // A negated pattern names no host; a forward after a Match line belongs to no host block.
         QCOMPARE(tunnelIds(t), QStringList({"ssh-web-l-5", "ssh-other-l-4", "ssh-other-l-4"}));
-        QCOMPARE(t[0].name, QStringLiteral("web"));
-        QCOMPARE(t[0].sshPort, QStringLiteral("2222"));
-        QCOMPARE(t[0].user, QStringLiteral("second"));
-        QCOMPARE(t[0].identity, QStringLiteral("~/.ssh/key one"));
-        QCOMPARE(t[0].proxyJump, QStringLiteral("jump"));
+        const auto settings = [](const Tunnel &r) {
+            return QStringList{r.name, r.host, r.sshPort, r.user, r.identity, r.proxyJump};
+        };
+        QCOMPARE(settings(t[0]), QStringList({"web", "web", "2222", "second", "~/.ssh/key one", "jump"}));
         // Nothing carries into the next block; the user falls back to the login name.
-        QCOMPARE(t[1].host, QStringLiteral("Other"));
-        QCOMPARE(t[1].user, loginName());
-        QCOMPARE(t[1].sshPort, QStringLiteral("22"));
-        QCOMPARE(t[1].identity, QString());
-        QCOMPARE(t[1].proxyJump, QString());
+        QCOMPARE(settings(t[1]), QStringList({"Other", "Other", "22", loginName(), "", ""}));
         QCOMPARE(t[2].identity, QStringLiteral("k"));
     }
 

@@ -1,12 +1,15 @@
+#include "support/Require.h"
+#include "support/TempHome.h"
+#include "system/GnomeProxyBackend.h"
 #include "system/MacProxyBackend.h"
 #include "system/NoProxyBackend.h"
 #include "system/SystemProxy.h"
 
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
 
 namespace {
 
@@ -14,52 +17,94 @@ namespace {
 // setting in three files and records every argument list; scutil answers from files and records its input;
 // osascript records its script, fails when asked to (a cancelled prompt), and otherwise undoes the AppleScript
 // escaping and runs the command with /bin/sh, so the quoting is proven by what networksetup finally receives.
+// The proxy's own data folder is "data" in the same place.
 class FakeMac {
 public:
-    FakeMac(const QByteArray &serviceName = "Wi-Fi")
+    explicit FakeMac(const QByteArray &serviceName = "Wi-Fi")
     {
-        for (const QString name : {"scutil", "networksetup", "osascript"}) {
+        for (const QString name : {"scutil", "networksetup", "osascript"})
             QFile::copy(QStringLiteral(FAKE_MACOS_DIR "/") + name, path(name));
-            QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
         write("global.txt", "<dictionary> {\n  PrimaryInterface : en0\n  PrimaryService : 1234:5678\n}\n");
         write("service-1234:5678.txt", "<dictionary> {\n  UserDefinedName : " + serviceName + "\n}\n");
         setSocks("No", "", "0");
     }
 
     MacProxyBackend::Tools tools() const { return {path("scutil"), path("networksetup"), path("osascript")}; }
-    SystemProxy::BackendFactory factory() const
+    std::unique_ptr<SystemProxy> proxy() const
     {
-        return [tools = tools()] { return std::make_unique<MacProxyBackend>(tools); };
+        return std::make_unique<SystemProxy>(path("data"),
+                                             [tools = tools()] { return std::make_unique<MacProxyBackend>(tools); });
     }
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    void write(const QString &name, const QByteArray &data) const
-    {
-        QFile f(path(name));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(data);
-    }
-    QByteArray read(const QString &name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void write(const QString &name, const QByteArray &data) const { writeFile(path(name), data); }
+    QByteArray read(const QString &name) const { return readFile(path(name)); }
     void setSocks(const QByteArray &enabled, const QByteArray &server, const QByteArray &port) const
     {
         write("enabled", enabled);
         write("server", server);
         write("port", port);
     }
-    // (enabled, server, port) as the system holds them now.
-    QStringList socks() const
+    // "owner: enabled server port", once the proxy has done what was asked of it.
+    QString settled(SystemProxy &proxy) const
     {
-        return {QString::fromUtf8(read("enabled")).trimmed(), QString::fromUtf8(read("server")),
-                QString::fromUtf8(read("port"))};
+        proxy.waitForIdle();
+        return proxy.owner() + ": " + read("enabled").trimmed() + " " + read("server") + " " + read("port");
     }
 
 private:
     QTemporaryDir m_dir;
 };
+
+// Real gsettings with the keyfile backend in a temporary configuration folder: the proxy settings of a desktop
+// session, without touching the user's own.
+class Gnome {
+public:
+    Gnome()
+    {
+        m_environment.insert("GSETTINGS_BACKEND", "keyfile");
+        m_environment.insert("XDG_CONFIG_HOME", m_dir.path());
+    }
+
+    std::unique_ptr<SystemProxy> proxy() const
+    {
+        return std::make_unique<SystemProxy>(
+            m_dir.filePath("data"), [this] { return std::make_unique<GnomeProxyBackend>(m_gsettings, m_environment); });
+    }
+    bool available() const { return GnomeProxyBackend(m_gsettings, m_environment).isAvailable(); }
+    QString run(const QStringList &arguments) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.start(m_gsettings, arguments);
+        process.waitForFinished();
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    // mode, socks host, socks port, http host, https host, ftp host.
+    QStringList state() const
+    {
+        QStringList values;
+        for (const auto &[schema, key] : keys)
+            values << run({"get", schema, key});
+        return values;
+    }
+    void setState(const QStringList &values) const
+    {
+        for (qsizetype i = keys.size() - 1; i >= 0; --i)
+            run({"set", keys[i].first, keys[i].second, values[i]});
+    }
+
+private:
+    const QList<std::pair<QString, QString>> keys{
+        {"org.gnome.system.proxy", "mode"},       {"org.gnome.system.proxy.socks", "host"},
+        {"org.gnome.system.proxy.socks", "port"}, {"org.gnome.system.proxy.http", "host"},
+        {"org.gnome.system.proxy.https", "host"}, {"org.gnome.system.proxy.ftp", "host"}};
+    QTemporaryDir m_dir;
+    QString m_gsettings = QStandardPaths::findExecutable("gsettings");
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+};
+
+const char *const gnomeNeeds =
+    "gsettings and the org.gnome.system.proxy schema (libglib2.0-bin gsettings-desktop-schemas)";
 
 } // namespace
 
@@ -81,10 +126,9 @@ private slots:
         // Odd service names reach networksetup whole, through the admin prompt's script and the shell.
         for (const QByteArray name : {"Lab's LAN", "back\\slash \"LAN\""}) {
             FakeMac mac(name);
-            QTemporaryDir data;
-            SystemProxy proxy(data.path(), mac.factory());
-            proxy.enable("A", "127.0.0.1", "1080");
-            proxy.restoreOnQuit();
+            const auto proxy = mac.proxy();
+            proxy->enable("A", "127.0.0.1", "1080");
+            proxy->restoreOnQuit();
             const QByteArray expected = "-setsocksfirewallproxy\n" + name + "\n127.0.0.1\n1080\n--\n" +
                                         "-setsocksfirewallproxystate\n" + name + "\non\n--\n" +
                                         "-setsocksfirewallproxystate\n" + name + "\noff\n--\n";
@@ -99,141 +143,159 @@ private slots:
     void tunnelsShareTheProxy()
     {
         FakeMac mac;
-        QTemporaryDir data;
-        SystemProxy proxy(data.path(), mac.factory());
-        proxy.enable("A", "127.0.0.1", "1080");
-        proxy.waitForIdle();
-        QCOMPARE(proxy.owner(), QStringLiteral("A"));
-        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1080"}));
+        const auto proxy = mac.proxy();
+        proxy->enable("A", "127.0.0.1", "1080");
+        QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
 
         // A on, B on, A off, B off: A going changes nothing, B going brings the user's setting back.
-        proxy.enable("B", "127.0.0.2", "1081");
-        proxy.disable("A");
-        proxy.disable("never-enabled");
-        proxy.waitForIdle();
-        QCOMPARE(proxy.owner(), QStringLiteral("B"));
-        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.2", "1081"}));
-        proxy.disable("B");
-        proxy.waitForIdle();
-        QCOMPARE(proxy.owner(), QString());
-        QCOMPARE(proxy.restoreCmd(), QString());
-        QCOMPARE(mac.socks().first(), QStringLiteral("No"));
-        QVERIFY(!QFile::exists(proxy.restoreFilePath()));
+        proxy->enable("B", "127.0.0.2", "1081");
+        proxy->disable("A");
+        proxy->disable("never-enabled");
+        QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.2 1081");
+        proxy->disable("B");
+        QCOMPARE(mac.settled(*proxy), ": No 127.0.0.2 1081");
+        QCOMPARE(proxy->restoreCmd(), QString());
+        QVERIFY(!QFile::exists(proxy->restoreFilePath()));
 
         // A on, B on, B off, A off: back to A while it is up, then the user's setting (spelt their way).
         mac.setSocks("yEs", "proxy.lan", "3128");
-        proxy.enable("A", "127.0.0.1", "1080");
-        proxy.enable("B", "127.0.0.2", "1081");
-        proxy.disable("B");
-        proxy.waitForIdle();
-        QCOMPARE(proxy.owner(), QStringLiteral("A"));
-        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1080"}));
-        proxy.disable("A");
-        proxy.waitForIdle();
-        QCOMPARE(mac.socks(), QStringList({"Yes", "proxy.lan", "3128"}));
+        proxy->enable("A", "127.0.0.1", "1080");
+        proxy->enable("B", "127.0.0.2", "1081");
+        proxy->disable("B");
+        QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
+        proxy->disable("A");
+        QCOMPARE(mac.settled(*proxy), ": Yes proxy.lan 3128");
 
         // Disabled with an empty Server line: switched off again, nothing else set.
         mac.setSocks("No", "", "0");
-        proxy.enable("A", "127.0.0.1", "1080");
-        proxy.disable("A");
-        proxy.waitForIdle();
-        QCOMPARE(mac.socks(), QStringList({"No", "127.0.0.1", "1080"}));
+        proxy->enable("A", "127.0.0.1", "1080");
+        proxy->disable("A");
+        QCOMPARE(mac.settled(*proxy), ": No 127.0.0.1 1080");
     }
 
-    // Quitting waits for the queued switches (each a slow admin prompt) and puts the prior setting back.
-    void quitWaitsForQueuedWork()
+    // Quitting waits for the queued switches (each a slow admin prompt) and puts the prior setting back. Failures
+    // (a cancelled admin prompt, no primary network service, no tool, no backend) change nothing.
+    void quitWaitsAndFailuresChangeNothing()
     {
-        FakeMac mac;
-        QTemporaryDir data;
-        mac.setSocks("Yes", "proxy.lan", "3128");
-        mac.write("slow", "");
-        SystemProxy proxy(data.path(), mac.factory());
-        proxy.enable("A", "127.0.0.1", "1080");
-        proxy.restoreOnQuit();
-        QCOMPARE(mac.read("osascript.scripts").count("do shell script"), 2);
-        QCOMPARE(mac.socks(), QStringList({"Yes", "proxy.lan", "3128"}));
-        QCOMPARE(proxy.owner(), QString());
-    }
+        FakeMac slow;
+        slow.setSocks("Yes", "proxy.lan", "3128");
+        slow.write("slow", "");
+        const auto quitting = slow.proxy();
+        quitting->enable("A", "127.0.0.1", "1080");
+        quitting->restoreOnQuit();
+        QCOMPARE(slow.read("osascript.scripts").count("do shell script"), 2);
+        QCOMPARE(slow.settled(*quitting), ": Yes proxy.lan 3128");
 
-    void failuresChangeNothing()
-    {
         FakeMac mac;
-        QTemporaryDir data;
-        SystemProxy proxy(data.path(), mac.factory());
-        proxy.enable("A", "127.0.0.1", "1080");
-        proxy.waitForIdle();
-        const QString restore = proxy.restoreCmd();
-
-        // A cancelled admin prompt, then no primary network service.
+        const auto proxy = mac.proxy();
+        proxy->enable("A", "127.0.0.1", "1080");
+        proxy->waitForIdle();
+        const QString restore = proxy->restoreCmd();
         mac.write("cancel", "");
-        proxy.enable("B", "127.0.0.1", "1081");
-        proxy.waitForIdle();
-        QCOMPARE(proxy.owner(), QStringLiteral("A"));
-        QCOMPARE(proxy.restoreCmd(), restore);
+        proxy->enable("B", "127.0.0.1", "1081");
+        QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
+        QCOMPARE(proxy->restoreCmd(), restore);
         mac.write("global.txt", "<dictionary> {\n}\n");
-        proxy.enable("C", "127.0.0.1", "1082");
-        proxy.waitForIdle();
-        QCOMPARE(proxy.owner(), QStringLiteral("A"));
-        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1080"}));
+        proxy->enable("C", "127.0.0.1", "1082");
+        QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
 
         MacProxyBackend::Tools gone = mac.tools();
         gone.osascript = mac.path("no-such-osascript");
         QVERIFY(!MacProxyBackend(gone).runAdmin("true"));
-
-        SystemProxy nothing(data.path(), [] { return std::make_unique<NoProxyBackend>(); });
+        SystemProxy nothing(mac.path("data"), [] { return std::make_unique<NoProxyBackend>(); });
         nothing.enable("A", "127.0.0.1", "1080");
         nothing.waitForIdle();
         QCOMPARE(nothing.owner(), QString());
     }
 
+    // A run that ends without restoring (a crash) leaves a restore file, readable by the user only. The next run puts
+    // back the setting from before the first switch, not the first tunnel's dead proxy, but only while the system
+    // still holds what the crashed run set: a setting changed since is the user's and stays. A file that is not ours
+    // is dropped without running anything.
     void restoreFileOutlivesACrash()
     {
         FakeMac mac;
-        QTemporaryDir data;
         QString file;
         {
-            SystemProxy proxy(data.path(), mac.factory());
-            file = proxy.restoreFilePath();
-            proxy.enable("A", "127.0.0.1", "1080");
-            proxy.enable("B", "127.0.0.1", "1081");
-            proxy.waitForIdle();
-            struct stat st {};
-            QVERIFY(::stat(QFile::encodeName(file).constData(), &st) == 0);
-            QCOMPARE(st.st_mode & 0777, 0600u);
-            // Ends without restoreOnQuit, as a crash would.
+            const auto proxy = mac.proxy();
+            file = proxy->restoreFilePath();
+            proxy->enable("A", "127.0.0.1", "1080");
+            proxy->enable("B", "127.0.0.1", "1081");
+            QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.1 1081");
         }
-        QCOMPARE(mac.socks(), QStringList({"Yes", "127.0.0.1", "1081"}));
-        QFile restoreFile(file);
-        QVERIFY(restoreFile.open(QIODevice::ReadOnly));
-        const QByteArray crashed = restoreFile.readAll();
-        restoreFile.close();
+        QCOMPARE(QFile::permissions(file), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        const QByteArray crashed = readFile(file);
         const auto recover = [&] {
-            SystemProxy proxy(data.path(), mac.factory());
-            proxy.recoverAfterCrash();
-            proxy.waitForIdle();
-            return proxy.owner();
+            const auto proxy = mac.proxy();
+            proxy->recoverAfterCrash();
+            const QString state = mac.settled(*proxy);
+            return state + (QFile::exists(file) ? " (file left)" : "");
         };
-        // The setting from before the first switch, not the first tunnel's dead proxy.
-        QCOMPARE(recover(), QString());
-        QVERIFY(!QFile::exists(file));
-        QCOMPARE(mac.socks().first(), QStringLiteral("No"));
+        QCOMPARE(recover(), ": No 127.0.0.1 1081");
 
-        // The user changed the setting after the crash: it is theirs now and stays.
-        QVERIFY(restoreFile.open(QIODevice::WriteOnly) && restoreFile.write(crashed) == crashed.size());
-        restoreFile.close();
+        writeFile(file, crashed);
         mac.setSocks("Yes", "their.proxy", "9050");
-        recover();
-        QCOMPARE(mac.socks(), QStringList({"Yes", "their.proxy", "9050"}));
-        QVERIFY(!QFile::exists(file));
+        QCOMPARE(recover(), ": Yes their.proxy 9050");
 
-        // A file that is not ours is dropped without running anything.
         const QByteArray scripts = mac.read("osascript.scripts");
-        QVERIFY(restoreFile.open(QIODevice::WriteOnly) &&
-                restoreFile.write(R"({"backend":"macos","prior":{"service":1}})"));
-        restoreFile.close();
-        recover();
-        QVERIFY(!QFile::exists(file));
+        writeFile(file, R"({"backend":"macos","prior":{"service":1}})");
+        QCOMPARE(recover(), ": Yes their.proxy 9050");
         QCOMPARE(mac.read("osascript.scripts"), scripts);
+    }
+
+    // Bad ports are refused; a switch sets exactly what it needs and puts exactly that back, at quit, when the
+    // tunnel goes, and after a crash (unless the user changed the setting since).
+    void gnomeSwitchesAndPutsBackExactly()
+    {
+        Gnome gnome;
+        REQUIRE_OR_SKIP(gnome.available(), gnomeNeeds);
+        const QStringList prior = {"'none'", "'old.example'", "9050", "'stale.example'", "''", "'ftp.example'"};
+        gnome.setState(prior);
+        QCOMPARE(gnome.state(), prior);
+        const QStringList manual = {"'manual'", "''", "0", "'corp.example'", "'corp.example'", "''"};
+        QString file;
+        {
+            const auto proxy = gnome.proxy();
+            file = proxy->restoreFilePath();
+            for (const QString port : {"abc", "70000", "1 2", "int32 5", ""})
+                proxy->enable("A", "127.0.0.1", port);
+            proxy->waitForIdle();
+            QCOMPARE(proxy->owner() + gnome.state().join(" "), prior.join(" "));
+            proxy->enable("A", "127.0.0.1", "1080");
+            proxy->waitForIdle();
+            QCOMPARE(proxy->owner() + " " + gnome.state().join(" "), "A 'manual' '127.0.0.1' 1080 '' '' ''");
+            proxy->restoreOnQuit();
+            QCOMPARE(proxy->owner() + gnome.state().join(" "), prior.join(" "));
+
+            // A manual setting keeps its other proxies; a host with quotes survives the GVariant text.
+            gnome.setState(manual);
+            proxy->enable("A", "it's \"odd\"", "1080");
+            proxy->waitForIdle();
+            QCOMPARE(gnome.state().mid(1, 3), QStringList({"\"it's \\\"odd\\\"\"", "1080", "'corp.example'"}));
+            proxy->disable("A");
+            proxy->waitForIdle();
+            QCOMPARE(gnome.state(), manual);
+            // Ends switched, without restoreOnQuit, as a crash would.
+            proxy->enable("A", "127.0.0.1", "1080");
+        }
+        const QByteArray crashed = readFile(file);
+        const auto recover = [&] {
+            gnome.proxy()->recoverAfterCrash(); // the proxy's end waits for the queued work
+            return gnome.state().join(" ") + (QFile::exists(file) ? " (file left)" : "");
+        };
+        gnome.run({"set", "org.gnome.system.proxy.socks", "port", "9050"});
+        QCOMPARE(recover(), "'manual' '127.0.0.1' 9050 'corp.example' 'corp.example' ''");
+        writeFile(file, crashed);
+        gnome.run({"set", "org.gnome.system.proxy.socks", "port", "1080"});
+        QCOMPARE(recover(), manual.join(" "));
+
+#ifdef Q_OS_LINUX
+        // The keyfile environment makes the choice independent of a running session.
+        qputenv("GSETTINGS_BACKEND", "keyfile");
+        QCOMPARE(ProxyBackend::forThisSystem()->name(), QStringLiteral("gnome"));
+        qunsetenv("GSETTINGS_BACKEND");
+        QVERIFY(!GnomeProxyBackend(QString()).isAvailable());
+#endif
     }
 };
 
