@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QtTest>
-#include <algorithm>
 
 RunnerRecorder::RunnerRecorder(SSHRunning &runner)
 {
@@ -47,16 +46,4 @@ QStringList RunnerRecorder::statusTexts(const QString &id) const
 bool RunnerRecorder::waitForStatuses(const QString &id, int count, int timeoutMs) const
 {
     return QTest::qWaitFor([&] { return m_statuses.value(id).size() >= count; }, timeoutMs);
-}
-
-bool RunnerRecorder::waitForStatus(const QString &id, TunnelStatus status, int timeoutMs) const
-{
-    return QTest::qWaitFor(
-        [&] { return std::ranges::any_of(m_statuses.value(id), [&](const Status &s) { return s.status == status; }); },
-        timeoutMs);
-}
-
-bool RunnerRecorder::waitForLogs(const QString &id, int count, int timeoutMs) const
-{
-    return QTest::qWaitFor([&] { return m_logs.value(id).size() >= count; }, timeoutMs);
 }

@@ -31,11 +31,8 @@ public:
     QStringList logTexts(const QString &id) const;
     // "connecting", "connected", "failed: <reason>" per report, for readable comparisons.
     QStringList statusTexts(const QString &id) const;
-    // Process events until the id has at least `count` reports, a report with `status`, or `count` log lines (false
-    // after timeoutMs).
+    // Processes events until the id has at least `count` reports (false after timeoutMs).
     bool waitForStatuses(const QString &id, int count, int timeoutMs = 20000) const;
-    bool waitForStatus(const QString &id, TunnelStatus status, int timeoutMs = 20000) const;
-    bool waitForLogs(const QString &id, int count, int timeoutMs = 20000) const;
     bool onMainThread() const { return m_allOnMainThread; }
 
 private:
