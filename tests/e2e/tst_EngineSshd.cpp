@@ -6,6 +6,7 @@
 #include "support/FreePort.h"
 #include "support/PrivateBus.h"
 #include "support/Processes.h"
+#include "support/RunnerRecorder.h"
 #include "support/SshdFixture.h"
 #include "support/TcpRoundTrip.h"
 #include "support/TempHome.h"
@@ -32,9 +33,7 @@ struct Engine {
         AppStateOptions options;
         options.tunnels = tunnels;
         options.groups = QList<TunnelGroup>();
-        options.ssh = &ssh;
-        options.persist = [](const QList<Tunnel> &) { return WriteResult(); };
-        options.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult(); };
+        options.ssh = &ssh; // starting and stopping never writes the lists
         options.dev = true;
         options.autostart = false;
         state = std::make_unique<AppState>(std::move(options));
@@ -68,6 +67,8 @@ struct Engine {
 
 } // namespace
 
+// The real runner and the real engine with the real client against a real server. How the runner judges what ssh
+// prints is checked on recorded transcripts (tst_ssh_manager); here each kind of forward really carries bytes.
 class EngineSshdTest : public QObject {
     Q_OBJECT
 private:
@@ -75,9 +76,9 @@ private:
     SshdFixture m_sshd;
     EchoServer m_echo;
 
-    Tunnel forward(const QString &id) const
+    Tunnel forward(const QString &id, TunnelType type = TunnelType::Local) const
     {
-        Tunnel t = m_sshd.tunnel(TunnelType::Local, id);
+        Tunnel t = m_sshd.tunnel(type, id);
         t.bind = QStringLiteral("127.0.0.1");
         t.bindPort = QString::number(freePort());
         t.targetHost = QStringLiteral("127.0.0.1");
@@ -92,6 +93,42 @@ private slots:
         SSHD_REQUIRE_OR_SKIP();
         QVERIFY2(m_sshd.start(), qPrintable(m_sshd.error()));
         QVERIFY(m_echo.isListening());
+    }
+
+    void runnerForwardsCarryBytesUntilTheServerDropsThem()
+    {
+        SSHManager manager;
+        RunnerRecorder recorder(manager);
+        const Tunnel local = forward("local");
+        const Tunnel remote = forward("remote", TunnelType::Remote);
+        const Tunnel socks = forward("socks", TunnelType::Socks);
+        // The server is its own jump host: the hop's ssh logs in and enters its session in the same pipe.
+        Tunnel jumped = forward("jumped");
+        jumped.proxyJump = QStringLiteral("%1@jump:%2").arg(m_sshd.userName()).arg(m_sshd.port());
+        const QList<Tunnel> tunnels{local, remote, socks, jumped};
+        for (const Tunnel &t : tunnels)
+            manager.start(t);
+
+        for (const Tunnel &t : tunnels) {
+            QVERIFY2(recorder.waitForStatuses(t.id, 2), qPrintable(recorder.logTexts(t.id).join("\n")));
+            QCOMPARE(recorder.statusTexts(t.id), QStringList({"connecting", "connected"}));
+        }
+        QCOMPARE(roundTrip(local.bindPort.toUShort(), "local"), QByteArray("local"));
+        QCOMPARE(roundTrip(remote.bindPort.toUShort(), "remote"), QByteArray("remote"));
+        QCOMPARE(socksRoundTrip(socks.bindPort.toUShort(), m_echo.port(), "socks"), QByteArray("socks"));
+        QCOMPARE(roundTrip(jumped.bindPort.toUShort(), "through the hop"), QByteArray("through the hop"));
+        QVERIFY(recorder.onMainThread());
+
+        // The server drops every session: each run fails as disconnected, once, and lets its process object go.
+        m_sshd.killSessions();
+        for (const Tunnel &t : tunnels) {
+            QVERIFY(recorder.waitForStatuses(t.id, 3));
+            QCOMPARE(recorder.statusTexts(t.id), QStringList({"connecting", "connected", "failed: Disconnected"}));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(manager.findChildren<QProcess *>().size(), 0, 10000);
+        QCoreApplication::processEvents();
+        for (const Tunnel &t : tunnels)
+            QCOMPARE(recorder.statuses(t.id).size(), 3);
     }
 
     void localForwardProbesTheServerReconnectsAndStopsClean()
