@@ -39,7 +39,7 @@ private slots:
         QCOMPARE(socks.sshArguments().join('|'), primary);
     }
 
-    void keepAliveRule()
+    void fieldsUsedAsStored()
     {
         const QStringList applies{"30", "+15", "1", "9223372036854775807"};
         for (const QString &keepAlive :
@@ -51,10 +51,7 @@ private slots:
             QVERIFY2(t.sshArguments().contains(option) == applies.contains(keepAlive), qPrintable(keepAlive));
             QVERIFY2(t.displayCommand().contains("-o " + option) == applies.contains(keepAlive), qPrintable(keepAlive));
         }
-    }
 
-    void fieldsUsedAsStored()
-    {
         Tunnel t;
         t.host = "h";
         t.bind.clear();

@@ -2,8 +2,6 @@
 
 #include "ssh/SSHRunning.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <QtTest>
 
 RunnerRecorder::RunnerRecorder(SSHRunning &runner)
@@ -21,7 +19,6 @@ RunnerRecorder::RunnerRecorder(SSHRunning &runner)
 
 void RunnerRecorder::note(const QString &id, quint64 run)
 {
-    m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
     QList<quint64> &seen = m_runs[id];
     if (seen.isEmpty() || seen.last() != run)
         seen.append(run);

@@ -33,7 +33,6 @@ public:
     QStringList statusTexts(const QString &id) const;
     // Processes events until the id has at least `count` reports (false after timeoutMs).
     bool waitForStatuses(const QString &id, int count, int timeoutMs = 20000) const;
-    bool onMainThread() const { return m_allOnMainThread; }
 
 private:
     void note(const QString &id, quint64 run);
@@ -41,5 +40,4 @@ private:
     QHash<QString, QList<Status>> m_statuses;
     QHash<QString, QList<LogLine>> m_logs;
     QHash<QString, QList<quint64>> m_runs;
-    bool m_allOnMainThread = true;
 };
