@@ -50,10 +50,9 @@ std::shared_ptr<QStringList> runTest(const Tunnel &tunnel, const QString &progra
                                      int deadlineMs = SSHManager::testDeadlineMs)
 {
     auto answers = std::make_shared<QStringList>();
-    const auto note = [answers](bool ok, const QString &message) {
-        answers->append((ok ? "ok: " : "failed: ") + message);
-    };
-    SSHManager::test(tunnel, note, program, deadlineMs);
+    SSHManager::test(
+        tunnel, [answers](bool ok, const QString &message) { answers->append((ok ? "ok: " : "failed: ") + message); },
+        program, deadlineMs);
     return answers;
 }
 
@@ -143,12 +142,8 @@ private slots:
             const Case &c = cases.at(i);
             const RunnerRecorder &recorder = runners.at(i)->recorder;
             // The transcript's lines as the log shows them: split at CR and LF, trimmed, empty ones left out.
-            QStringList expectedLog;
-            for (const QString &line : contents(QStringLiteral(TRANSCRIPTS_DIR "/%1.txt").arg(c.name))
-                                           .split(QRegularExpression("[\r\n]"), Qt::SkipEmptyParts)) {
-                if (!line.trimmed().isEmpty())
-                    expectedLog << line.trimmed();
-            }
+            QStringList expectedLog = contents(QStringLiteral(TRANSCRIPTS_DIR "/%1.txt").arg(c.name))
+                                          .split(QRegularExpression("\\s*[\r\n]\\s*"), Qt::SkipEmptyParts);
             if (c.outcome.endsWith("Local port already in use"))
                 expectedLog.append(heldBy);
             if (c.outcome.endsWith("timed out"))
