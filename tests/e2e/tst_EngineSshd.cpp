@@ -6,6 +6,7 @@
 #include "support/FreePort.h"
 #include "support/PrivateBus.h"
 #include "support/Processes.h"
+#include "support/RunnerRecorder.h"
 #include "support/SshdFixture.h"
 #include "support/TcpRoundTrip.h"
 #include "support/TempHome.h"
@@ -32,9 +33,7 @@ struct Engine {
         AppStateOptions options;
         options.tunnels = tunnels;
         options.groups = QList<TunnelGroup>();
-        options.ssh = &ssh;
-        options.persist = [](const QList<Tunnel> &) { return WriteResult(); };
-        options.groupsPersist = [](const QList<TunnelGroup> &) { return WriteResult(); };
+        options.ssh = &ssh; // starting and stopping never writes the lists
         options.dev = true;
         options.autostart = false;
         state = std::make_unique<AppState>(std::move(options));
@@ -66,16 +65,10 @@ struct Engine {
     }
 };
 
-// The -L/-R/-D argument of the tunnel's ssh command line: present in the child's /proc cmdline while it runs.
-QString forwardArgument(const Tunnel &tunnel)
-{
-    const QStringList args = tunnel.sshArguments();
-    const qsizetype at = args.indexOf(QRegularExpression(QStringLiteral("^-[LRD]$")));
-    return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
-}
-
 } // namespace
 
+// The real runner and the real engine with the real client against a real server. How the runner judges what ssh
+// prints is checked on recorded transcripts (tst_ssh_manager); here each kind of forward really carries bytes.
 class EngineSshdTest : public QObject {
     Q_OBJECT
 private:
@@ -83,15 +76,13 @@ private:
     SshdFixture m_sshd;
     EchoServer m_echo;
 
-    Tunnel forward(TunnelType type, const QString &id) const
+    Tunnel forward(const QString &id, TunnelType type = TunnelType::Local) const
     {
         Tunnel t = m_sshd.tunnel(type, id);
         t.bind = QStringLiteral("127.0.0.1");
         t.bindPort = QString::number(freePort());
-        if (type != TunnelType::Socks) {
-            t.targetHost = QStringLiteral("127.0.0.1");
-            t.targetPort = QString::number(m_echo.port());
-        }
+        t.targetHost = QStringLiteral("127.0.0.1");
+        t.targetPort = QString::number(m_echo.port());
         t.autostart = false;
         return t;
     }
@@ -104,106 +95,84 @@ private slots:
         QVERIFY(m_echo.isListening());
     }
 
-    void localForwardCarriesBytesAndReconnectsAfterADrop()
+    void runnerForwardsCarryBytesUntilTheServerDropsThem()
     {
-        const Tunnel tunnel = forward(TunnelType::Local, "db");
-        const quint16 port = tunnel.bindPort.toUShort();
-        Engine e({tunnel});
+        SSHManager manager;
+        RunnerRecorder recorder(manager);
+        const Tunnel local = forward("local");
+        const Tunnel remote = forward("remote", TunnelType::Remote);
+        const Tunnel socks = forward("socks", TunnelType::Socks);
+        // The server is its own jump host: the hop's ssh logs in and enters its session in the same pipe.
+        Tunnel jumped = forward("jumped");
+        jumped.proxyJump = QStringLiteral("%1@jump:%2").arg(m_sshd.userName()).arg(m_sshd.port());
+        const QList<Tunnel> tunnels{local, remote, socks, jumped};
+        for (const Tunnel &t : tunnels)
+            manager.start(t);
 
+        for (const Tunnel &t : tunnels) {
+            QVERIFY2(recorder.waitForStatuses(t.id, 2), qPrintable(recorder.logTexts(t.id).join("\n")));
+            QCOMPARE(recorder.statusTexts(t.id), QStringList({"connecting", "connected"}));
+        }
+        QCOMPARE(roundTrip(local.bindPort.toUShort(), "local"), QByteArray("local"));
+        QCOMPARE(roundTrip(remote.bindPort.toUShort(), "remote"), QByteArray("remote"));
+        QCOMPARE(socksRoundTrip(socks.bindPort.toUShort(), m_echo.port(), "socks"), QByteArray("socks"));
+        QCOMPARE(roundTrip(jumped.bindPort.toUShort(), "through the hop"), QByteArray("through the hop"));
+
+        // The server drops every session: each run fails as disconnected, once, and lets its process object go.
+        m_sshd.killSessions();
+        for (const Tunnel &t : tunnels) {
+            QVERIFY(recorder.waitForStatuses(t.id, 3));
+            QCOMPARE(recorder.statusTexts(t.id), QStringList({"connecting", "connected", "failed: Disconnected"}));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(manager.findChildren<QProcess *>().size(), 0, 10000);
+        QCoreApplication::processEvents();
+        for (const Tunnel &t : tunnels)
+            QCOMPARE(recorder.statuses(t.id).size(), 3);
+    }
+
+    void localForwardProbesTheServerReconnectsAndStopsClean()
+    {
+        const Tunnel tunnel = forward("db");
+        const quint16 port = tunnel.bindPort.toUShort();
+        // The -L argument, in the child's /proc cmdline while it runs.
+        const QString forwardArgument = tunnel.sshArguments().value(tunnel.sshArguments().indexOf("-L") + 1);
+        Engine e({tunnel});
         e.state->start("db");
         QTRY_VERIFY2_WITH_TIMEOUT(e.status("db") == TunnelStatus::Connected, e.story("db"), 20000);
-        QVERIFY(e.state->everConnected("db"));
         QCOMPARE(roundTrip(port, "first run"), QByteArray("first run"));
-        QCOMPARE(processesWith(forwardArgument(tunnel)), 1);
+
+        // Probes time a connection to the SSH server as ssh resolved it, not to the forward: the service behind it
+        // sees nothing.
+        const int served = m_echo.connectionCount();
+        QTRY_VERIFY_WITH_TIMEOUT(!e.t("db").latencyMs.isEmpty(), 20000);
+        QCOMPARE(e.state->serverAddress("db"), (ServerAddress{"127.0.0.1", m_sshd.port()}));
+        QCOMPARE(m_echo.connectionCount(), served);
 
         // The server drops the session: the runner reports the drop, the engine turns it into reconnect attempt 1
-        // one second later, on the primary, and the new run carries bytes again.
+        // one second later, and the new run carries bytes again.
         const QList<qint64> before = m_sshd.sessionPids();
-        QVERIFY(!before.isEmpty());
         m_sshd.killSessions();
         QTRY_VERIFY2_WITH_TIMEOUT(e.published.value("db").size() == 5 && e.status("db") == TunnelStatus::Connected,
                                   e.story("db"), 30000);
         QCOMPARE(e.published.value("db"), QStringList({"connecting", "connected", "failed: Reconnecting in 1s (1/6)",
                                                        "connecting", "connected"}));
         QCOMPARE(e.state->reconnectAttempts("db"), 0);
-        QCOMPARE(e.t("db").activeHostIndex, 0);
-        QVERIFY(!e.state->hasPendingWork("db"));
         // The reconnect started a fresh log: no line of the dropped run is left.
         QVERIFY(!e.state->logs("db").isEmpty());
         for (const LogLine &line : e.state->logs("db"))
             QVERIFY2(!line.text.contains("Killed") && !line.text.contains("closed by"), qPrintable(line.text));
         QCOMPARE(roundTrip(port, "after the drop"), QByteArray("after the drop"));
-        QCOMPARE(processesWith(forwardArgument(tunnel)), 1);
+        QCOMPARE(processesWith(forwardArgument), 1);
         QVERIFY(m_sshd.sessionPids() != before);
-    }
 
-    void deadPrimaryFailsOverToTheBackup()
-    {
-        Tunnel tunnel = forward(TunnelType::Local, "web");
-        tunnel.sshPort = QString::number(freePort()); // nothing listens there: ssh is refused at once
-        tunnel.backupHost = QStringLiteral("127.0.0.1");
-        tunnel.backupSshPort = QString::number(m_sshd.port());
-        const quint16 port = tunnel.bindPort.toUShort();
-        Engine e({tunnel});
-
-        e.state->start("web");
-        QTRY_VERIFY2_WITH_TIMEOUT(e.status("web") == TunnelStatus::Connected, e.story("web"), 30000);
-        QCOMPARE(e.t("web").activeHostIndex, 1);
-        // The refused primary reports twice (the failure line, then the exit); the tunnel never shows failed.
-        QCOMPARE(e.published.value("web"),
-                 QStringList({"connecting", "connecting: Primary unreachable — trying backup…",
-                              "connecting: Connecting via backup…", "connected"}));
-        QCOMPARE(e.state->reconnectAttempts("web"), 0);
-        QCOMPARE(roundTrip(port, "through the backup"), QByteArray("through the backup"));
-
-        e.state->stop("web");
-        QCOMPARE(e.t("web").activeHostIndex, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(processesWith(forwardArgument(tunnel)), 0, 10000);
-    }
-
-    void latencyForLocalForwardsOnlyAndStoppingLeavesNoChild()
-    {
-        const QList<Tunnel> tunnels{forward(TunnelType::Local, "local"), forward(TunnelType::Socks, "socks"),
-                                    forward(TunnelType::Remote, "remote")};
-        Engine e(tunnels);
-        for (const Tunnel &t : tunnels)
-            e.state->start(t.id);
-        for (const Tunnel &t : tunnels)
-            QTRY_VERIFY2_WITH_TIMEOUT(e.status(t.id) == TunnelStatus::Connected, e.story(t.id), 20000);
-
-        // Probes time a connection to the SSH server as ssh resolved it, not to the forward: the service behind it
-        // sees nothing.
-        const int served = m_echo.connectionCount();
-        QTRY_VERIFY_WITH_TIMEOUT(!e.t("local").latencyMs.isEmpty(), 20000);
-        QCOMPARE(e.state->serverAddress("local"), (ServerAddress{"127.0.0.1", m_sshd.port()}));
-        QCOMPARE(m_echo.connectionCount(), served);
-        for (const double ms : e.t("local").latencyMs)
-            QVERIFY2(ms >= 0 && ms < 2000, qPrintable(QString::number(ms)));
-        QVERIFY(e.t("socks").latencyMs.isEmpty());
-        QVERIFY(e.t("remote").latencyMs.isEmpty());
-        QCOMPARE(roundTrip(tunnels.at(0).bindPort.toUShort(), "after probing"), QByteArray("after probing"));
-        QCOMPARE(roundTrip(tunnels.at(2).bindPort.toUShort(), "remote"), QByteArray("remote"));
-
-        for (const Tunnel &t : tunnels) {
-            QCOMPARE(processesWith(forwardArgument(t)), 1);
-            e.state->stop(t.id);
-            QVERIFY(!e.ssh.isRunning(t.id));
-            QCOMPARE(e.status(t.id), TunnelStatus::Idle);
-            QVERIFY(e.t(t.id).latencyMs.isEmpty());
-        }
-        for (const Tunnel &t : tunnels)
-            QTRY_COMPARE_WITH_TIMEOUT(processesWith(forwardArgument(t)), 0, 10000);
-        // Once the runner has let go of every child, all they said late has been delivered: none of it brings a
-        // tunnel back or schedules a reconnect.
+        // Stopping leaves no ssh behind. Once the runner has let go of its child, all it said late has been
+        // delivered: none of it brings the tunnel back or schedules a reconnect.
+        e.state->stop("db");
+        QTRY_COMPARE_WITH_TIMEOUT(processesWith(forwardArgument), 0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(e.ssh.findChildren<QProcess *>().isEmpty(), 10000);
         QCoreApplication::processEvents();
-        for (const Tunnel &t : tunnels) {
-            QCOMPARE(e.status(t.id), TunnelStatus::Idle);
-            QVERIFY(!e.t(t.id).reason);
-            QVERIFY(!e.state->hasPendingWork(t.id));
-            QVERIFY(!e.state->wantsConnection(t.id));
-        }
-        QCOMPARE(e.state->activeCount(), 0);
+        QCOMPARE(e.published.value("db").last(), QStringLiteral("idle"));
+        QVERIFY(!e.state->hasPendingWork("db") && !e.state->wantsConnection("db"));
     }
 
     // A laptop moves to another network: the tunnel's TCP session is dead (its server side frozen, so nothing passes
@@ -216,7 +185,7 @@ private slots:
         QVERIFY2(bus.start(), qPrintable(bus.error()));
         FakeNetworkManager nm(bus.connect(QStringLiteral("nm")));
         QVERIFY(nm.isRegistered());
-        const Tunnel tunnel = forward(TunnelType::Local, "db");
+        const Tunnel tunnel = forward("db");
         Engine e({tunnel});
         GeneralSettings settings(UserDefaults::defaultPath(false));
         const QDBusConnection app = bus.connect(QStringLiteral("app"));
@@ -234,8 +203,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(!e.published.value("db").isEmpty() && e.status("db") == TunnelStatus::Connected,
                                   e.story("db"), 20000);
         QCOMPARE(roundTrip(tunnel.bindPort.toUShort(), "after the change"), QByteArray("after the change"));
-        const QList<qint64> sessions = m_sshd.sessionPids();
-        QVERIFY(std::ranges::any_of(sessions, [&](qint64 pid) { return !frozen.contains(pid); }));
+        QVERIFY(std::ranges::any_of(m_sshd.sessionPids(), [&](qint64 pid) { return !frozen.contains(pid); }));
     }
 };
 

@@ -7,17 +7,10 @@
 // (typically printf of scripted lines, sleep, exit with a code). The scripts live as long as this object.
 class FakeSsh {
 public:
-    FakeSsh();
-
     // Writes the script `name` with the shell text `body` after a "#!/bin/sh" line; returns its absolute path.
     QString write(const QString &body, const QString &name = QStringLiteral("ssh"));
     // A script that runs the real client with the given ssh_config in front of its own arguments.
     QString realClientWithConfig(const QString &sshConfigPath, const QString &name = QStringLiteral("ssh-with-config"));
-    // A script that runs the real client resolving names from the given hosts file first (libnss-wrapper preloaded
-    // into ssh alone; the machine's /etc/hosts is never touched). Empty when libnss-wrapper is not installed.
-    QString realClientWithHosts(const QString &hostsPath, const QString &name = QStringLiteral("ssh-with-hosts"));
-    // The installed libnss_wrapper.so, or empty.
-    static QString nssWrapperLibrary();
     // The folder that holds the scripts (scripts may write files here).
     QString dir() const { return m_dir.path(); }
 

@@ -2,10 +2,7 @@
 
 #include "ssh/SSHRunning.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <QtTest>
-#include <algorithm>
 
 RunnerRecorder::RunnerRecorder(SSHRunning &runner)
 {
@@ -22,7 +19,6 @@ RunnerRecorder::RunnerRecorder(SSHRunning &runner)
 
 void RunnerRecorder::note(const QString &id, quint64 run)
 {
-    m_allOnMainThread = m_allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
     QList<quint64> &seen = m_runs[id];
     if (seen.isEmpty() || seen.last() != run)
         seen.append(run);
@@ -47,16 +43,4 @@ QStringList RunnerRecorder::statusTexts(const QString &id) const
 bool RunnerRecorder::waitForStatuses(const QString &id, int count, int timeoutMs) const
 {
     return QTest::qWaitFor([&] { return m_statuses.value(id).size() >= count; }, timeoutMs);
-}
-
-bool RunnerRecorder::waitForStatus(const QString &id, TunnelStatus status, int timeoutMs) const
-{
-    return QTest::qWaitFor(
-        [&] { return std::ranges::any_of(m_statuses.value(id), [&](const Status &s) { return s.status == status; }); },
-        timeoutMs);
-}
-
-bool RunnerRecorder::waitForLogs(const QString &id, int count, int timeoutMs) const
-{
-    return QTest::qWaitFor([&] { return m_logs.value(id).size() >= count; }, timeoutMs);
 }

@@ -31,12 +31,8 @@ public:
     QStringList logTexts(const QString &id) const;
     // "connecting", "connected", "failed: <reason>" per report, for readable comparisons.
     QStringList statusTexts(const QString &id) const;
-    // Process events until the id has at least `count` reports, a report with `status`, or `count` log lines (false
-    // after timeoutMs).
+    // Processes events until the id has at least `count` reports (false after timeoutMs).
     bool waitForStatuses(const QString &id, int count, int timeoutMs = 20000) const;
-    bool waitForStatus(const QString &id, TunnelStatus status, int timeoutMs = 20000) const;
-    bool waitForLogs(const QString &id, int count, int timeoutMs = 20000) const;
-    bool onMainThread() const { return m_allOnMainThread; }
 
 private:
     void note(const QString &id, quint64 run);
@@ -44,5 +40,4 @@ private:
     QHash<QString, QList<Status>> m_statuses;
     QHash<QString, QList<LogLine>> m_logs;
     QHash<QString, QList<quint64>> m_runs;
-    bool m_allOnMainThread = true;
 };

@@ -38,17 +38,6 @@ QList<qint64> childrenOf(qint64 pid, bool deep)
     return out;
 }
 
-// Gone, or a zombie its parent has not reaped yet.
-bool processGone(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close >= 0 && text.size() > close + 2 && text.at(close + 2) == 'Z';
-}
-
 bool keygen(const QString &path)
 {
     QProcess p;
@@ -104,8 +93,6 @@ bool SshdFixture::start(quint16 port)
     QFile publicKey(path(QStringLiteral("client_key.pub")));
     if (!publicKey.open(QIODevice::ReadOnly) || !writeFile(QStringLiteral("authorized_keys"), publicKey.readAll()))
         return false;
-    if (!m_banner.isEmpty() && !writeFile(QStringLiteral("banner"), m_banner))
-        return false;
     // sshd refuses to start without its privilege-separation folder.
     QDir().mkpath(QStringLiteral("/run/sshd"));
 
@@ -117,8 +104,7 @@ bool SshdFixture::start(quint16 port)
                                               "PermitListen any\nPermitOpen any\nLogLevel VERBOSE\n")
                                    .arg(m_port)
                                    .arg(path(QStringLiteral("host_key")), path(QStringLiteral("sshd.pid")),
-                                        path(QStringLiteral("authorized_keys"))) +
-                               (m_banner.isEmpty() ? QString() : QStringLiteral("Banner %1\n").arg(path("banner")));
+                                        path(QStringLiteral("authorized_keys")));
         const QString client = QStringLiteral("Host *\n    HostName 127.0.0.1\n    Port %1\n    User %2\n"
                                               "    IdentityFile %3\n    IdentitiesOnly yes\n    IdentityAgent none\n"
                                               "    UserKnownHostsFile %4\n    GlobalKnownHostsFile /dev/null\n"
@@ -166,7 +152,10 @@ void SshdFixture::killSessions()
 {
     const QList<qint64> sessions = sessionPids();
     signalSessions(SIGKILL);
-    (void)QTest::qWaitFor([&] { return std::ranges::all_of(sessions, processGone); }, 10000);
+    // A child stays on the listener's list until it has been reaped.
+    (void)QTest::qWaitFor(
+        [&] { return std::ranges::none_of(sessions, [this](qint64 pid) { return sessionPids().contains(pid); }); },
+        10000);
 }
 
 void SshdFixture::stop()

@@ -20,8 +20,6 @@ public:
     // Writes keys and configuration and starts the server (on a free port, or on `port` when given); false (see
     // error()) when it did not come up.
     bool start(quint16 port = 0);
-    // A pre-login banner the server sends every client (call before start()).
-    void setBanner(const QByteArray &text) { m_banner = text; }
     QString error() const { return m_error; }
 
     quint16 port() const { return m_port; }
@@ -53,7 +51,6 @@ private:
     QTemporaryDir m_dir;
     QProcess m_sshd;
     QByteArray m_log;
-    QByteArray m_banner;
     QString m_error;
     QString m_user;
     quint16 m_port = 0;
