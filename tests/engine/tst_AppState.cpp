@@ -71,19 +71,6 @@ private slots:
     void init() { m_home = std::make_unique<TempHome>(); }
     void cleanup() { m_home.reset(); }
 
-    void creationStartsAutostartTunnelsInOrder()
-    {
-        Tunnel first = makeTunnel(a);
-        Tunnel c = makeTunnel("c");
-        first.autostart = c.autostart = true;
-        EngineHarness h({first, makeTunnel(b), c});
-        QCOMPARE(h.runner.calls, QStringList({"start a", "start c"}));
-        QVERIFY(h.persistedTunnels.isEmpty());
-        // Command-line runs skip autostart.
-        EngineHarness quiet({first, c}, {}, false);
-        QVERIFY(quiet.runner.calls.isEmpty());
-    }
-
     void lifecycle()
     {
         Tunnel socks = makeTunnel("s", TunnelType::Socks);
@@ -217,7 +204,7 @@ private slots:
         QVERIFY(h.t(b).latencyMs.isEmpty() && h.t(a).latencyMs.isEmpty());
 
         // A server not known yet is not probed; a late answer for an earlier launch is not taken for the current one.
-        EngineHarness held({makeTunnel(a)});
+        EngineHarness held({backed(a)});
         held.holdLookups = true;
         held.state->start(a);
         held.state->start(a);
@@ -228,6 +215,18 @@ private slots:
         held.heldLookups.at(1)(ServerAddress{"new.test", 2200});
         held.clock.advance(3000);
         QVERIFY(held.probes.size() == 1 && held.probes.at(0).host == "new.test");
+
+        // What is still in flight when the state goes away is dropped quietly.
+        held.state->start(a);                // a lookup
+        held.runner.report(a, S::Connected); // a flash
+        held.runner.exitWith(a, refused);    // a failover
+        held.state.reset();
+        held.clock.advance(60'000);
+        held.probes.at(0).done(1.0);
+        held.heldLookups.at(2)(ServerAddress{"late.test", 22});
+        held.runner.report(a, S::Connected);
+        held.runner.log(a, "late");
+        QCOMPARE(held.runner.startsOf(a), 3);
     }
 
     void failsOverBetweenPrimaryAndBackup()
@@ -363,26 +362,6 @@ private slots:
             launched << t.id + "@" + t.host;
         QCOMPARE(launched, QStringList({"a@primary.test", "a@primary.test", "a@primary.test", "b@primary.test",
                                         "b@primary.test"}));
-        QCOMPARE(h.shown(a), "connected");
-    }
-
-    void callbacksAfterDestructionAreDropped()
-    {
-        EngineHarness h({makeTunnel(a), backed(b)});
-        h.state->start(a);
-        bringUp(h, a);
-        h.clock.advance(3000);            // a probe in flight
-        h.runner.report(a, S::Connected); // a flash pending
-        h.holdLookups = true;
-        h.state->start(b);             // a lookup in flight
-        h.runner.exitWith(b, refused); // a failover pending
-        h.state.reset();
-        h.clock.advance(60'000);
-        h.probes.at(0).done(1.0);
-        h.heldLookups.at(0)(ServerAddress{"late.test", 22});
-        h.runner.report(a, S::Failed, "late");
-        h.runner.log(a, "late");
-        QCOMPARE(h.runner.calls, QStringList({"start a", "start b"}));
     }
 
     void saveNewAndEdited()
@@ -467,16 +446,20 @@ private slots:
         QCOMPARE(h.persistedTunnels.size(), 2);
     }
 
-    void duplicateImportAndGroups()
+    void autostartDuplicateImportAndGroups()
     {
         LogCapture log;
         const QString g = QStringLiteral("g");
         QList<Tunnel> tunnels{makeTunnel("prod-api"), makeTunnel(b), makeTunnel("c")};
         tunnels[0].name = "Prod API";
-        tunnels[0].autostart = true;
+        tunnels[0].autostart = tunnels[2].autostart = true;
         for (Tunnel &t : tunnels)
             t.groupId = t.id == b ? "g2" : g;
+        // Creation starts the autostart tunnels in order and writes nothing; command-line runs skip autostart.
         EngineHarness h(tunnels, {{g, "One", 3}, {"g2", "Two", 7}});
+        QCOMPARE(h.runner.calls, QStringList({"start prod-api", "start c"}));
+        QVERIFY(h.persistedTunnels.isEmpty());
+        QVERIFY(EngineHarness(tunnels, {}, false).runner.calls.isEmpty());
         h.runner.report("prod-api", S::Connected);
         h.latencyRound(4.5);
 
@@ -511,7 +494,6 @@ private slots:
         QCOMPARE(h.state->importFromProduction(), 0);
 
         // Group state: some on starts the rest; all on stops every one, nothing outside the group.
-        h.state->start("c");
         h.runner.exitWith("c", "refused");
         QCOMPARE(h.state->groupState(g), GroupToggleState::Some);
         h.runner.calls.clear();

@@ -62,7 +62,6 @@ public:
     QList<Tunnel> started;
     QStringList calls;
     QSet<QString> running;
-    // Each id's latest run.
-    QHash<QString, quint64> runs;
+    QHash<QString, quint64> runs; // each id's latest run
     quint64 lastRun = 0;
 };
