@@ -122,7 +122,31 @@ private slots:
         QVERIFY(!h.state->wantsConnection(a) && !h.state->everConnected(a));
         h.state->toggle(a); // idle: starts
         h.state->toggle(a); // connecting: stops
-        QCOMPARE(h.runner.calls.last(4), QStringList({"start s", "stop a", "start a", "stop a"}));
+
+        // Deleting a running tunnel stops it first, pending reconnect and all. Observers are told with the list already
+        // as it will be: the deleted tunnel is not found, the others are found where they are.
+        bringUp(h, "s");
+        h.runner.report("s", S::Failed, "dropped");
+        h.runner.log("s", "line");
+        QStringList seen;
+        const auto look = [&] {
+            const Tunnel *gone = h.state->tunnel("s");
+            const Tunnel *other = h.state->tunnel(a);
+            seen << QStringLiteral("%1 %2").arg(gone ? gone->id : "-", other ? other->id : "-");
+        };
+        QObject::connect(h.state.get(), &AppState::logCleared, h.state.get(), look);
+        QObject::connect(h.state.get(), &AppState::flashChanged, h.state.get(), look);
+        h.state->deleteTunnel("s");
+        QCOMPARE(seen, QStringList({"- a", "- a"}));
+        QCOMPARE(h.proxy.calls.last(), "disable s");
+        QVERIFY(!h.state->wantsConnection("s") && h.state->logs("s").isEmpty());
+        QCOMPARE(tunnelIds(h.persistedTunnels.last()), QStringList({"a"}));
+        h.clock.advance(60'000);
+        // An unknown id still stops a child of that id and writes the files.
+        h.state->deleteTunnel("ghost");
+        QCOMPARE(h.persistedTunnels.size(), 2);
+        QCOMPARE(h.runner.calls.last(6),
+                 QStringList({"start s", "stop a", "start a", "stop a", "stop s", "stop ghost"}));
     }
 
     void onlyTheCurrentRunIsHeard()
@@ -235,8 +259,8 @@ private slots:
         EngineHarness h({backed(a), makeTunnel(b, TunnelType::Local, " \t ")});
         QSignalSpy gaveUp(h.state.get(), &AppState::gaveUp);
         Trace trace(h, a);
-        // Before any connection the backup is tried once, then the tunnel stays failed with the runner's reason. The
-        // runner's own report of the backup's launch keeps the launch's reason.
+        // Before any connection the backup is tried once, then the tunnel stays failed with the runner's reason, which
+        // is giving up. The runner's own report of the backup's launch keeps the launch's reason.
         h.state->start(a);
         failRun(h, a, refused);
         h.runner.report(a, S::Connecting);
@@ -280,8 +304,8 @@ private slots:
 
     void backOff()
     {
-        // limit -1: the tray app's rules, which leave a tunnel that never connected failed (giving up too); otherwise a
-        // headless keeper, which retries a server that is not up yet, for ever (0) or up to the limit.
+        // limit -1: the tray app's rules; otherwise a headless keeper, which retries a server that is not up yet too,
+        // for ever (0) or up to the limit.
         struct Row {
             const char *name;
             int limit;
@@ -293,7 +317,6 @@ private slots:
         const QList<Row> rows{{"after a connection", -1, true, true, {1, 2, 4, 8, 16, 30}, "%1/6", true, false},
                               {"keeper", 0, true, false, {1, 2, 4, 8, 16, 30, 30}, "attempt %1", false, true},
                               {"keeper with a limit", 2, true, false, {1, 2}, "%1/2", true, false},
-                              {"never connected", -1, true, false, {}, "", true, true},
                               {"autoreconnect off", -1, false, true, {}, "", true, true}};
         for (const Row &row : rows) {
             EngineHarness h({});
@@ -411,39 +434,6 @@ private slots:
         // An editing id that no longer exists makes a new tunnel.
         QVERIFY(h.state->save(form, "gone"));
         QCOMPARE(h.state->tunnels().size(), 4);
-    }
-
-    void deleteStopsARunningTunnelFirst()
-    {
-        Tunnel socks = makeTunnel("s", TunnelType::Socks, "backup.test");
-        socks.autoSocksProxy = true;
-        EngineHarness h({makeTunnel(b), socks});
-        h.state->start("s");
-        h.runner.report("s", S::Connected);         // flashing
-        h.runner.report("s", S::Failed, "dropped"); // failover pending
-        h.runner.log("s", "line");
-
-        // Observers are told about the removal with the list already as it will be: the deleted tunnel is not found,
-        // the others are found where they are.
-        QStringList seen;
-        const auto look = [&] {
-            const Tunnel *gone = h.state->tunnel("s");
-            const Tunnel *other = h.state->tunnel(b);
-            seen << QStringLiteral("%1 %2").arg(gone ? gone->id : "-", other ? other->id : "-");
-        };
-        QObject::connect(h.state.get(), &AppState::logCleared, h.state.get(), look);
-        QObject::connect(h.state.get(), &AppState::flashChanged, h.state.get(), look);
-        h.state->deleteTunnel("s");
-        QCOMPARE(seen, QStringList({"- b", "- b"}));
-        QCOMPARE(h.proxy.calls.last(), "disable s");
-        QVERIFY(!h.state->wantsConnection("s") && h.state->logs("s").isEmpty());
-        QCOMPARE(tunnelIds(h.persistedTunnels.last()), QStringList({"b"}));
-        h.clock.advance(60'000);
-
-        // An unknown id still stops a child of that id and writes the files.
-        h.state->deleteTunnel("ghost");
-        QCOMPARE(h.runner.calls, QStringList({"start s", "stop s", "stop ghost"}));
-        QCOMPARE(h.persistedTunnels.size(), 2);
     }
 
     void autostartDuplicateImportAndGroups()
