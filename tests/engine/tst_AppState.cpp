@@ -292,6 +292,39 @@ private slots:
         failRun(h, b, refused);
         QCOMPARE(h.shown(b), "failed: " + refused);
 
+        // Pending launches give way. stop while a failover is pending: nothing launches.
+        const qsizetype before = h.runner.started.size();
+        h.state->start(a);
+        h.runner.exitWith(a, refused);
+        h.state->stop(a);
+        h.clock.advance(60'000);
+
+        // start while a failover (a) or a reconnect (b) is pending: launches at once on the primary, counting attempts
+        // from zero, and the pending launch never comes.
+        for (const QString &id : {a, b}) {
+            h.state->start(id);
+            bringUp(h, id);
+            h.runner.exitWith(id, "closed");
+            h.state->start(id);
+        }
+        QCOMPARE(h.state->reconnectAttempts(b), 0);
+        h.clock.advance(60'000);
+
+        // A run that reported a failure and then connected after all (ssh tried the next address): the failover it
+        // scheduled must not replace the working session, which stays on the server it is really on.
+        h.runner.report(a, S::Failed, refused);
+        h.runner.report(a, S::Connected);
+        QCOMPARE(h.t(a).activeHostIndex, 0);
+        // Connected in an earlier run does not count after a new start: the new run's failure is not reconnected.
+        h.runner.exitWith(b, "Permission denied");
+        QCOMPARE(h.shown(b), "failed: Permission denied");
+        h.clock.advance(60'000);
+        QStringList launched;
+        for (const Tunnel &t : h.runner.started.mid(before))
+            launched << t.id + "@" + t.host;
+        QCOMPARE(launched, QStringList({"a@primary.test", "a@primary.test", "a@primary.test", "b@primary.test",
+                                        "b@primary.test"}));
+
         // The state lines the system log promises.
         const QStringList lines = log.messages(Log::Category::State);
         for (const char *line :
@@ -347,42 +380,6 @@ private slots:
             QVERIFY2(trace.seen == expected, qPrintable(row.name + QStringLiteral(": ") + trace.seen.join(" | ")));
             QVERIFY2(gaveUp.isEmpty() != row.givesUp && h.state->wantsConnection(a) == row.stillWanted, row.name);
         }
-    }
-
-    void pendingLaunchesGiveWayToStopStartAndConnect()
-    {
-        EngineHarness h({backed(a), makeTunnel(b)});
-        // stop while a failover is pending: nothing launches.
-        h.state->start(a);
-        h.runner.exitWith(a, refused);
-        h.state->stop(a);
-        h.clock.advance(60'000);
-
-        // start while a failover (a) or a reconnect (b) is pending: launches at once on the primary, counting attempts
-        // from zero, and the pending launch never comes.
-        for (const QString &id : {a, b}) {
-            h.state->start(id);
-            bringUp(h, id);
-            h.runner.exitWith(id, "closed");
-            h.state->start(id);
-        }
-        QCOMPARE(h.state->reconnectAttempts(b), 0);
-        h.clock.advance(60'000);
-
-        // A run that reported a failure and then connected after all (ssh tried the next address): the failover it
-        // scheduled must not replace the working session, which stays on the server it is really on.
-        h.runner.report(a, S::Failed, refused);
-        h.runner.report(a, S::Connected);
-        QCOMPARE(h.t(a).activeHostIndex, 0);
-        // Connected in an earlier run does not count after a new start: the new run's failure is not reconnected.
-        h.runner.exitWith(b, "Permission denied");
-        QCOMPARE(h.shown(b), "failed: Permission denied");
-        h.clock.advance(60'000);
-        QStringList launched;
-        for (const Tunnel &t : std::as_const(h.runner.started))
-            launched << t.id + "@" + t.host;
-        QCOMPARE(launched, QStringList({"a@primary.test", "a@primary.test", "a@primary.test", "b@primary.test",
-                                        "b@primary.test"}));
     }
 
     void saveNewAndEdited()
