@@ -22,8 +22,7 @@ struct EngineHarness {
     FakeSystemProxy proxy;
     QList<QList<Tunnel>> persistedTunnels;
     QList<QList<TunnelGroup>> persistedGroups;
-    // When set, both writers fail with this reason (and record nothing).
-    QString saveError;
+    QString saveError; // when set, both writers fail with this reason and record nothing
     QList<ProbeRequest> probes;
     QList<Tunnel> lookups;
     bool holdLookups = false;
@@ -32,8 +31,8 @@ struct EngineHarness {
 
     explicit EngineHarness(const QList<Tunnel> &tunnels, const QList<TunnelGroup> &groups = {}, bool autostart = true,
                            bool dev = false)
+        : state(std::make_unique<AppState>(options(tunnels, groups, autostart, dev)))
     {
-        state = std::make_unique<AppState>(options(tunnels, groups, autostart, dev));
     }
 
     AppStateOptions options(const std::optional<QList<Tunnel>> &tunnels,
@@ -81,16 +80,11 @@ struct EngineHarness {
 
     const Tunnel &t(const QString &id) const
     {
-        const Tunnel *found = state->tunnel(id);
-        Q_ASSERT(found);
-        return *found;
+        Q_ASSERT(state->tunnel(id));
+        return *state->tunnel(id);
     }
     // What the tunnel shows: "connecting", "failed: <reason>" and so on.
-    QString shown(const QString &id) const
-    {
-        const Tunnel &x = t(id);
-        return x.reason ? textOf(x.status) + QStringLiteral(": ") + *x.reason : textOf(x.status);
-    }
+    QString shown(const QString &id) const { return textOf(t(id).status) + (t(id).reason ? ": " + *t(id).reason : ""); }
 };
 
 // A local forward on 127.0.0.1:9000 through host "primary.test".

@@ -24,10 +24,9 @@ private slots:
         clock.advance(99);
         QVERIFY(ran.isEmpty());
         clock.advance(401);
-        QCOMPARE(ran, QStringList({"a@100", "tick@250", "b@300", "c@300", "nested@320", "tick@500"}));
         clock.cancel(tick);
         clock.advance(1000);
-        QCOMPARE(ran.size(), 6);
+        QCOMPARE(ran, QStringList({"a@100", "tick@250", "b@300", "c@300", "nested@320", "tick@500"}));
         QCOMPARE(clock.pendingCount(), 0);
     }
 

@@ -31,17 +31,13 @@ public:
     }
     bool isRunning(const QString &id) const override { return running.contains(id); }
 
-    // Delivers a status report as the real runner's queued callback would.
-    void report(const QString &id, TunnelStatus status, const std::optional<QString> &reason = std::nullopt)
-    {
-        reportFrom(runs.value(id), id, status, reason);
-    }
-    // A report of a given run, as one still queued from an earlier child would arrive.
-    void reportFrom(quint64 run, const QString &id, TunnelStatus status,
-                    const std::optional<QString> &reason = std::nullopt)
+    // Delivers a status report as the real runner's queued callback would; a run named is one of an earlier child,
+    // whose report was still queued when the next began.
+    void report(const QString &id, TunnelStatus status, const std::optional<QString> &reason = std::nullopt,
+                std::optional<quint64> run = std::nullopt)
     {
         if (onStatus)
-            onStatus(id, run, status, reason);
+            onStatus(id, run.value_or(runs.value(id)), status, reason);
     }
     // The child ended: reports failed with the reason and forgets it.
     void exitWith(const QString &id, const QString &reason)
@@ -62,7 +58,6 @@ public:
     QList<Tunnel> started;
     QStringList calls;
     QSet<QString> running;
-    // Each id's latest run.
-    QHash<QString, quint64> runs;
+    QHash<QString, quint64> runs; // each id's latest run
     quint64 lastRun = 0;
 };
