@@ -10,14 +10,14 @@ trap 'rm -rf "$work"' EXIT
 
 # A build-tree program is a development build: its tunnels live in Flumewire-Dev.
 export XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
-mkdir -p "$XDG_DATA_HOME/Flumewire-Dev" "$XDG_CONFIG_HOME"
+mkdir -p "$XDG_DATA_HOME/Flumewire-Dev" "$XDG_CONFIG_HOME" "$work/files"
 cat >"$XDG_DATA_HOME/Flumewire-Dev/tunnels.json" <<'JSON'
 [{"id":"db-main","name":"Database","type":"L","host":"127.0.0.1","user":"","sshPort":"1","bindPort":"5432",
   "targetPort":"5432","autostart":false,"extra":""},
  {"id":"web","name":"Web","type":"SOCKS","host":"127.0.0.1","user":"","sshPort":"1","bindPort":"1080",
   "targetPort":"","autostart":false,"extra":""}]
 JSON
-mkdir -p "$work/files" && touch "$work/files/ssh_config" "$work/files/other"
+touch "$work/files/ssh_config" "$work/files/other"
 
 # shellcheck source=/dev/null
 source "$completion"
@@ -31,10 +31,9 @@ expect() {
     _flumewire
     local got
     got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd" " -)
-    if [[ $got != "$2" ]]; then
-        echo "FAIL: completing '$1': got '$got', expected '$2'"
-        failures=$((failures + 1))
-    fi
+    [[ $got == "$2" ]] && return
+    echo "FAIL: completing '$1': got '$got', expected '$2'"
+    failures=$((failures + 1))
 }
 
 expect "flumewire u" "up"
