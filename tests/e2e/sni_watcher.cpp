@@ -64,7 +64,6 @@ public slots:
         const QString path = pathOnly ? serviceOrPath : QStringLiteral("/StatusNotifierItem");
         QTimer::singleShot(200, this, [this, service, path] { inspect(service, path); });
     }
-    void RegisterStatusNotifierHost(const QString &) {}
 
 private:
     void inspect(const QString &service, const QString &path)
