@@ -1,28 +1,15 @@
 #include "model/Store.h"
 #include "support/FakeSsh.h"
+#include "support/FlumewireProcess.h"
 #include "support/SmallDisk.h"
-#include "support/TempHome.h"
 #include "support/WorkedExamples.h"
 
-#include <QProcess>
 #include <QtTest>
 #include <csignal>
 
 namespace {
 
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-QProcessEnvironment environment(const TempHome &home, const QString &dataHome = {})
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", dataHome.isEmpty() ? home.dataHome() : dataHome);
-    env.insert("XDG_CONFIG_HOME", home.configHome());
-    return env;
-}
+using Run = FlumewireRun;
 
 QByteArray readAll(const QString &path)
 {
@@ -30,77 +17,81 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-Result runFlumewire(const QStringList &args, const TempHome &home, const QString &dataHome = {})
-{
-    QProcess p;
-    p.setProcessEnvironment(environment(home, dataHome));
-    p.start(QStringLiteral(FLUMEWIRE_BINARY), args);
-    p.waitForFinished(30000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
 } // namespace
 
 class CommandLineTest : public QObject {
     Q_OBJECT
 private slots:
-    void listAndArguments()
+    // Names, ids and ssh's own words may hold escape sequences: they reach the terminal escaped. Usage errors are one
+    // line on stderr, status 2, nothing on stdout, whatever the parser stumbles on.
+    void outputsEscapesAndUsageErrors()
     {
         TempHome home;
+        const QProcessEnvironment env = FlumewireProcess::environment(home);
         QList<Tunnel> tunnels = WorkedExamples::all();
+        tunnels[0].name = "DB\x1b]0;owned\x07\x1b[2J";
+        tunnels[0].extra = "-o\nSendEnv=X";
         tunnels[2].backupHost = "gateway-b";
         tunnels[2].groupId = "g1";
         QVERIFY(Store::save(tunnels, true) && Store::saveGroups({{"g1", "Group", 0}}, true));
         const QByteArray file = readAll(Store::tunnelsPath(true));
 
-        Result r = runFlumewire({"list", "--json"}, home);
-        QCOMPARE(r.status, 0);
-        QCOMPARE(Store::decodeTunnels(r.out.toUtf8()), Store::decodeTunnels(file));
-        r = runFlumewire({"list"}, home);
-        QCOMPARE(r.out.split('\n').first(), QStringLiteral("db  L  DB  127.0.0.1:5432 \u2192 localhost:5432"));
-        QVERIFY(r.out.contains(QStringLiteral("proxy  SOCKS  Proxy  localhost:1080 \u2192 dynamic")));
+        const Run json({"list", "--json"}, env);
+        QVERIFY(json.status == 0 && !json.out.contains(QChar(0x1b)));
+        QCOMPARE(Store::decodeTunnels(json.out.toUtf8()), Store::decodeTunnels(file));
+        QCOMPARE(Run({"list"}, env).out,
+                 QStringLiteral("db  L  DB\\x1B]0;owned\\x07\\x1B[2J  127.0.0.1:5432 \u2192 localhost:5432\n"
+                                "web  R  Web  localhost:8080 \u2192 localhost:3000\n"
+                                "proxy  SOCKS  Proxy  localhost:1080 \u2192 dynamic\n"));
         // The program first, then one argument a line; --backup goes to the backup server.
-        r = runFlumewire({"args", "--backup", "proxy"}, home);
-        QCOMPARE(r.out, QStringLiteral("/usr/bin/ssh\n-v\n-N\n-o\nExitOnForwardFailure=yes\n-o\nBatchMode=yes\n-D\n"
-                                       "localhost:1080\n-o\nStrictHostKeyChecking=accept-new\n-p\n22\ngateway-b\n"));
+        QCOMPARE(Run({"args", "--backup", "proxy"}, env).out,
+                 QStringLiteral("/usr/bin/ssh\n-v\n-N\n-o\nExitOnForwardFailure=yes\n-o\nBatchMode=yes\n-D\n"
+                                "localhost:1080\n-o\nStrictHostKeyChecking=accept-new\n-p\n22\ngateway-b\n"));
+        QVERIFY(Run({"args", "db"}, env).out.contains("\n-o\\nSendEnv=X\n"));
         QCOMPARE(readAll(Store::tunnelsPath(true)), file); // nothing above changed the file
-    }
-
-    // Usage errors: one line on stderr, status 2, nothing on stdout, whatever the parser stumbles on.
-    void badInputExitsTwo()
-    {
-        TempHome home;
-        QVERIFY(Store::save(WorkedExamples::all(), true));
+        const Run up({"up", "x\n10:00:00 db connected"}, env);
+        QVERIFY2(up.status == 2 && up.err.count('\n') == 1 && up.err.contains("x\\n10:00:00"), qPrintable(up.err));
         for (const char *line : {"args nope", "command", "list --jsn", "list -x", "list --json=1", "frobnicate",
                                  "args db web", "args --backup db", "up --attempts", "up --attempts=0 db",
                                  "status --format", "status --format xml", "import /nonexistent/config --dry-run"}) {
-            const Result r = runFlumewire(QString::fromLatin1(line).split(' '), home);
+            const Run r(QString::fromLatin1(line).split(' '), env);
             QVERIFY2(r.status == 2 && r.err.count('\n') == 1 && r.out.isEmpty(), qPrintable(line + r.err));
         }
-        QVERIFY(runFlumewire({"list", "-x"}, home).err.contains("unknown option -x "));
-        QVERIFY(runFlumewire({"--help"}, home).out.contains("up [--verbose]"));
+        QVERIFY(Run({"list", "-x"}, env).err.contains("unknown option -x "));
+        QVERIFY(Run({"--help"}, env).out.contains("up [--verbose]"));
         // A build-tree program is the development build; the one that gets installed is the regular build.
-        QCOMPARE(runFlumewire({"--version"}, home).out, QStringLiteral("Flumewire (Dev) dev build\n"));
+        QCOMPARE(Run({"--version"}, env).out, QStringLiteral("Flumewire (Dev) dev build\n"));
         QProcess regular;
         regular.start(QStringLiteral(FLUMEWIRE_REGULAR_BINARY), {"--version"});
         QVERIFY(regular.waitForFinished(30000));
         QVERIFY(regular.readAllStandardOutput().startsWith("Flumewire Version "));
+
+        const QString config = home.write("ssh_config", "Host \"\x1b[31mred\" plain\nLocalForward 1 h:1\n"
+                                                        "LocalForward 2 \"\xc2\x9b"
+                                                        "2J:1\"\n");
+        QCOMPARE(Run({"import", config, "--dry-run"}, env).out,
+                 QStringLiteral("ssh-plain-l-1  L  plain  127.0.0.1:1 \u2192 h:1\n"
+                                "ssh-plain-l-2  L  plain  127.0.0.1:2 \u2192 \\x9B2J:1\n"));
+
+        // An id holding a control character makes the file invalid rather than reaching the terminal.
+        tunnels[0].id = "db\x1b[2J";
+        QVERIFY(Store::save(tunnels, true));
+        QCOMPARE(Run({"list"}, env).status, 2);
     }
 
     // The command line works on the user's own tunnels: the sample set is never shown, started or saved.
     void onlyTheUsersOwnTunnels()
     {
         TempHome home;
-        Result r = runFlumewire({"list"}, home);
-        QVERIFY(r.status == 0 && r.out.isEmpty());
-        QCOMPARE(runFlumewire({"list", "--json"}, home).out, QStringLiteral("[]\n"));
-        QCOMPARE(runFlumewire({"up"}, home).status, 2); // nothing to start
-        QVERIFY(!QFileInfo::exists(home.dataHome()));   // reading created no folder
+        const QProcessEnvironment env = FlumewireProcess::environment(home);
+        const Run list({"list"}, env);
+        QVERIFY(list.status == 0 && list.out.isEmpty());
+        QCOMPARE(Run({"list", "--json"}, env).out, QStringLiteral("[]\n"));
+        QCOMPARE(Run({"up"}, env).status, 2);         // nothing to start
+        QVERIFY(!QFileInfo::exists(home.dataHome())); // reading created no folder
 
         const QString config = home.write("ssh_config", "Host db\nLocalForward 5432 localhost:5432\n");
-        r = runFlumewire({"import", config}, home);
-        QCOMPARE(r.out, QStringLiteral("imported 1 of 1 tunnels\n"));
+        QCOMPARE(Run({"import", config}, env).out, QStringLiteral("imported 1 of 1 tunnels\n"));
         QCOMPARE(tunnelIds(*Store::decodeTunnels(readAll(Store::tunnelsPath(true)))), QStringList({"ssh-db-l-5432"}));
 
         // A file that does not decode is an error for every command, and is left as it is.
@@ -109,7 +100,7 @@ private slots:
                                           {"command", "x"},   {"test", "x"},      {"up"},
                                           {"up", "prod-api"}, {"import", config}};
         for (const QStringList &args : commands) {
-            r = runFlumewire(args, home);
+            const Run r(args, env);
             QVERIFY2(r.status == 2 && r.out.isEmpty(), qPrintable(args.join(' ')));
             QVERIFY2(r.err.startsWith("flumewire: cannot read the tunnels file: "), qPrintable(r.err));
         }
@@ -121,40 +112,8 @@ private slots:
         QVERIFY(lock.open(QIODevice::ReadWrite));
         QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
         lock.close();
-        r = runFlumewire({"import", config}, home);
-        QVERIFY2(r.status == 0, qPrintable(r.err));
-    }
-
-    // Names, ids and ssh's own words may hold escape sequences: they reach the terminal escaped.
-    void controlCharactersAreEscaped()
-    {
-        TempHome home;
-        QList<Tunnel> tunnels = WorkedExamples::all();
-        tunnels[0].name = "DB\x1b]0;owned\x07\x1b[2J";
-        tunnels[0].extra = "-o\nSendEnv=X";
-        QVERIFY(Store::save(tunnels, true));
-        Result r = runFlumewire({"list"}, home);
-        QCOMPARE(r.out.split('\n').first(),
-                 QStringLiteral("db  L  DB\\x1B]0;owned\\x07\\x1B[2J  127.0.0.1:5432 \u2192 localhost:5432"));
-        r = runFlumewire({"list", "--json"}, home);
-        QVERIFY(!r.out.contains(QChar(0x1b)));
-        QCOMPARE(Store::decodeTunnels(r.out.toUtf8())->first().name, tunnels[0].name);
-        r = runFlumewire({"args", "db"}, home);
-        QVERIFY2(r.out.contains("\n-o\\nSendEnv=X\n"), qPrintable(r.out));
-        r = runFlumewire({"up", "x\n10:00:00 db connected"}, home);
-        QVERIFY(r.status == 2 && r.err.count('\n') == 1 && r.err.contains("x\\n10:00:00"));
-
-        const QString config = home.write("ssh_config", "Host \"\x1b[31mred\" plain\nLocalForward 1 h:1\n"
-                                                        "LocalForward 2 \"\xc2\x9b"
-                                                        "2J:1\"\n");
-        r = runFlumewire({"import", config, "--dry-run"}, home);
-        QCOMPARE(r.out, QStringLiteral("ssh-plain-l-1  L  plain  127.0.0.1:1 \u2192 h:1\n"
-                                       "ssh-plain-l-2  L  plain  127.0.0.1:2 \u2192 \\x9B2J:1\n"));
-
-        // An id holding a control character makes the file invalid rather than reaching the terminal.
-        tunnels[0].id = "db\x1b[2J";
-        QVERIFY(Store::save(tunnels, true));
-        QCOMPARE(runFlumewire({"list"}, home).status, 2);
+        const Run again({"import", config}, env);
+        QVERIFY2(again.status == 0, qPrintable(again.err));
     }
 
     // A full disk: nothing written, nothing reported as done.
@@ -163,13 +122,15 @@ private slots:
         TempHome home;
         SmallDisk disk;
         SMALL_DISK_OR_SKIP(disk);
+        QProcessEnvironment env = FlumewireProcess::environment(home);
+        env.insert("XDG_DATA_HOME", disk.path());
         const QString config = home.write("ssh_config", "Host db\nLocalForward 5432 localhost:5432\n");
-        QVERIFY(runFlumewire({"import", config}, home, disk.path()).status == 0);
+        QCOMPARE(Run({"import", config}, env).status, 0);
         const QString file = disk.path() + "/Flumewire-Dev/tunnels.json";
         const QByteArray before = readAll(file);
         disk.fill(1); // room for the lock file only
         home.write("ssh_config", "Host web\nLocalForward 8080 localhost:80\n");
-        const Result r = runFlumewire({"import", config}, home, disk.path());
+        const Run r({"import", config}, env);
         QVERIFY(r.status == 1 && r.out.isEmpty());
         QVERIFY2(r.err.startsWith("flumewire: could not save tunnels: ") && r.err.contains("No space left on device"),
                  qPrintable(r.err));
@@ -183,22 +144,18 @@ private slots:
         TempHome home;
         FakeSsh fake;
         QVERIFY(Store::save(WorkedExamples::all(), true));
-        QProcessEnvironment env = environment(home);
-        env.insert("FLUMEWIRE_SSH", fake.write("echo hello\necho \"$$\" > " + fake.dir() + "/pid\nexec sleep 60\n"));
+        QProcessEnvironment env = FlumewireProcess::environment(
+            home, fake.write("echo hello\necho \"$$\" > " + fake.dir() + "/pid\nexec sleep 60\n"));
         env.insert("FLUMEWIRE_LOG_STDERR", "1");
         env.insert("QT_LOGGING_RULES", "com.brindlecot.flumewire.ssh.debug=true;com.brindlecot.flumewire.state=false");
-        QProcess up;
-        up.setProcessEnvironment(env);
-        up.start(QStringLiteral(FLUMEWIRE_BINARY), {"up", "db"});
+        FlumewireProcess up({"up", "db"}, env);
         QTRY_VERIFY_WITH_TIMEOUT(readAll(fake.dir() + "/pid").endsWith('\n'), 20000);
         const pid_t child = readAll(fake.dir() + "/pid").trimmed().toInt();
         QVERIFY(child > 0 && ::kill(child, 0) == 0);
         ::kill(pid_t(up.processId()), SIGHUP);
-        QVERIFY(up.waitForFinished(20000));
-        QVERIFY(up.exitStatus() == QProcess::NormalExit && up.exitCode() == 0);
+        QCOMPARE(up.finish(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(::kill(child, 0) != 0, 5000);
-        const QByteArray err = up.readAllStandardError();
-        QVERIFY2(err.contains("\nssh: [db] hello\n") && !err.contains("\nstate: "), err.constData());
+        QVERIFY2(up.err.contains("\nssh: [db] hello\n") && !up.err.contains("\nstate: "), qPrintable(up.err));
     }
 };
 

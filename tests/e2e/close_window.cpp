@@ -16,14 +16,10 @@ static xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: close_window <window id>\n");
-        return 2;
-    }
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        fprintf(stderr, "close_window: cannot open the display\n");
-        return 1;
+    if (argc != 2 || xcb_connection_has_error(connection)) {
+        fprintf(stderr, "usage: close_window <window id>, on the display DISPLAY names\n");
+        return 2;
     }
     xcb_client_message_event_t event = {};
     event.response_type = XCB_CLIENT_MESSAGE;

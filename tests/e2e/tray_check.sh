@@ -1,18 +1,11 @@
 #!/usr/bin/env bash
-# Runs the real tray application the ways a desktop hosts it and checks each from the outside:
-#   1. no graphical session: one line and exit status 2, no crash;
-#   2. Xvfb with trayer as an XEmbed tray: the icon embeds, a left click opens the popover, a right click opens the
-#      context menu, and choosing "Quit Flumewire" from it ends the application;
-#   3. a StatusNotifierItem host on a private session bus: the item registers with its menu, and the menu's
-#      "Quit Flumewire" ends the application;
-#   4. no tray at all: the window shows instead, and closing it ends the application with no ssh left behind.
-# Usage: tray_check.sh <flumewire> <output folder> <sni_watcher> <close_window>
+# Runs the real tray application the ways a desktop hosts it (no display, an XEmbed tray, a StatusNotifierItem host,
+# no tray at all) and checks each from the outside; every way out must end it with no ssh left behind.
+# Usage: tray_check.sh <flumewire> <sni_watcher> <close_window>
 set -u
-app="$1"
-out="${2:-.}"
-sni_watcher="${3:-}"
-close_window="${4:-}"
-mkdir -p "$out"
+app=$1
+sni_watcher=${2:-}
+close_window=${3:-}
 
 fail() {
     echo "FAIL: $*"
@@ -21,10 +14,8 @@ fail() {
 }
 # wait_for TENTHS COMMAND...: runs the command every tenth of a second until it succeeds; false when it never did.
 wait_for() {
-    local tries=$1
-    shift
-    for _ in $(seq 1 "$tries"); do
-        "$@" && return 0
+    for _ in $(seq 1 "$1"); do
+        "${@:2}" && return 0
         sleep 0.1
     done
     return 1
@@ -32,31 +23,30 @@ wait_for() {
 
 # 1. No display at all (a server, an ssh session), also with the X11 platform asked for: a plain line, not Qt's abort.
 for platform in "" xcb; do
-    no_display_err="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM="$platform" "$app" 2>&1 >/dev/null)"
-    no_display_status=$?
-    [ "$no_display_status" -eq 2 ] || fail "without a display the exit status is $no_display_status, not 2: $no_display_err"
-    [ "$(printf '%s\n' "$no_display_err" | wc -l)" -eq 1 ] || fail "without a display more than one line: $no_display_err"
-    case "$no_display_err" in
-    *"graphical session"*"flumewire up"*) ;;
-    *) fail "without a display the line does not say what to do: $no_display_err" ;;
-    esac
+    err=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM="$platform" "$app" 2>&1 >/dev/null)
+    status=$?
+    [[ $status -eq 2 && $err != *$'\n'* && $err == *"graphical session"*"flumewire up"* ]] ||
+        fail "without a display ('$platform'): status $status and not one line saying what to do: $err"
 done
-echo "no display: $no_display_err"
+echo "no display: $err"
 
 missing=()
-for tool in Xvfb trayer xwd convert compare xdotool dbus-daemon; do
-    command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+for tool in Xvfb trayer xwd convert compare xdotool dbus-daemon "$sni_watcher" "$close_window"; do
+    command -v "$tool" >/dev/null 2>&1 || missing+=("${tool:-a helper}")
 done
-[ -x "$sni_watcher" ] || missing+=("sni_watcher")
-[ -x "$close_window" ] || missing+=("close_window")
 if [ ${#missing[@]} -gt 0 ]; then
     [ -n "${CI:-}" ] && fail "tray check needs ${missing[*]} (tools/packages.sh lists them)"
     echo "SKIPPED: tray check needs ${missing[*]}; install them to run it"
     exit 77
 fi
 
-work="$(mktemp -d)"
+work=$(mktemp -d)
 pids=()
+# spawn COMMAND...: runs it in the background ($! names it) until the end of the check.
+spawn() {
+    "$@" &
+    pids+=($!)
+}
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
@@ -65,8 +55,7 @@ cleanup() {
 trap cleanup EXIT
 
 # Xvfb picks a free display and names it once it accepts clients.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
+spawn Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1
 wait_for 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
 shot() { xwd -root -silent | convert xwd:- "png:$1"; }
@@ -81,8 +70,7 @@ changed_from() {
 # Every run gets a session bus of its own, so the application never meets the user's desktop services.
 private_bus() {
     rm -f "$work/bus.address"
-    dbus-daemon --session --nofork --nopidfile --print-address=1 >"$work/bus.address" 2>/dev/null &
-    pids+=($!)
+    spawn dbus-daemon --session --nofork --nopidfile --print-address=1 >"$work/bus.address" 2>/dev/null
     wait_for 50 test -s "$work/bus.address" || fail "no private session bus"
     export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$work/bus.address")"
 }
@@ -100,10 +88,10 @@ printf '#!/bin/sh\ntrap "exit 0" TERM\necho "debug1: Connecting to 127.0.0.1 por
 chmod +x "$stand_in"
 
 start_app() {
-    XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb FLUMEWIRE_LOG_STDERR=1 \
-        FLUMEWIRE_SSH="$stand_in" "$app" >"$work/app.log" 2>&1 &
+    spawn env XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb FLUMEWIRE_LOG_STDERR=1 \
+        FLUMEWIRE_SSH="$stand_in" "$app" >"$work/app.log" 2>&1
     app_pid=$!
-    pids+=($app_pid)
+    wait_for 100 grep -q "status item installed (dev=true)" "$work/app.log" || fail "no 'status item installed' line"
 }
 # Waits up to twenty seconds for the application to end; fails when it does not, or ends with an error status.
 expect_exit() {
@@ -115,25 +103,19 @@ expect_exit() {
     pgrep -f "$stand_in" >/dev/null && fail "$1: an ssh child was left running"
 }
 
-# 2. XEmbed tray. The tray area is the top-right 200 × 32 pixels; the icon has embedded once enough of it changed.
+# 2. Xvfb with trayer as an XEmbed tray. The tray area is the top-right 200 × 32 pixels; the icon has embedded once
+# enough of it changed.
 private_bus
-trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
-    --SetDockType true --transparent false >"$work/trayer.log" 2>&1 &
-pids+=($!)
+spawn trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
+    --SetDockType true --transparent false >"$work/trayer.log" 2>&1
 wait_for 50 eval 'xdotool search --class trayer >/dev/null 2>&1' || fail "trayer did not start"
 sleep 0.5
 shot "$work/before.png"
 start_app
-wait_for 100 changed_from "$work/before.png" 20 200x32+600+0
-kill -0 "$app_pid" 2>/dev/null || fail "the application exited early"
-cp "$work/now.png" "$work/after.png"
-cp "$work/after.png" "$out/tray-screenshot.png"
-convert "$work/after.png" -crop 200x32+600+0 +repage -scale 400% "$out/tray-area.png"
+wait_for 100 changed_from "$work/before.png" 20 200x32+600+0 ||
+    fail "the tray area did not change ($(differ "$work/before.png" "$work/now.png" 200x32+600+0) pixels)"
 grep -q "no system tray available" "$work/app.log" && fail "the application found no tray"
-changed=$(differ "$work/before.png" "$work/after.png" 200x32+600+0)
-[ "$changed" -gt 20 ] 2>/dev/null || fail "the tray area did not change ($changed pixels)"
-grep -q "status item installed" "$work/app.log" || fail "no 'status item installed' line"
-echo "tray icon embedded: $changed pixels changed in the tray area"
+cp "$work/now.png" "$work/after.png"
 
 # Where the icon is: the middle of what changed in the tray area.
 compare "$work/before.png" "$work/after.png" -compose src -highlight-color white -lowlight-color black \
@@ -146,8 +128,6 @@ icon_y=$((${by#+} + bh / 2))
 xdotool mousemove "$icon_x" "$icon_y" click 1
 wait_for 50 changed_from "$work/after.png" 5000 400x500+400+32 ||
     fail "a left click on the icon showed no popover ($(differ "$work/after.png" "$work/now.png" 400x500+400+32) pixels)"
-sleep 0.3
-shot "$out/tray-popover.png"
 xdotool key Escape
 wait_for 50 eval '! changed_from "$work/after.png" 5000 400x500+400+32' || fail "Escape left the popover open"
 
@@ -157,25 +137,19 @@ xdotool mousemove "$icon_x" "$icon_y" click 3
 wait_for 50 changed_from "$work/closed.png" 2000 ||
     fail "a right click on the icon showed no menu ($(differ "$work/closed.png" "$work/now.png") pixels)"
 sleep 0.3
-shot "$out/tray-context-menu.png"
 xdotool key Up Return
 expect_exit "the tray menu's Quit"
 echo "XEmbed tray: popover on a left click, menu on a right click, Quit from the menu ended the application"
 
 # 3. StatusNotifierItem host: the item and its menu over D-Bus, and Quit through the menu.
 private_bus
-"$sni_watcher" --click "Quit Flumewire" >"$work/sni.log" 2>&1 &
+spawn "$sni_watcher" --click "Quit Flumewire" >"$work/sni.log" 2>&1
 watcher_pid=$!
-pids+=($watcher_pid)
 wait_for 50 grep -q watching "$work/sni.log"
 start_app
-wait "$watcher_pid"
-watcher_status=$?
-cat "$work/sni.log"
-[ "$watcher_status" -eq 0 ] || fail "the StatusNotifierItem host saw no item with a menu"
-for label in "No tunnels connected" "Open Flumewire" "New Tunnel…" "Preferences…" "Quit Flumewire"; do
-    grep -qxF "label $label" "$work/sni.log" || fail "the item's menu has no \"$label\""
-done
+# The menu's full contents are the shell test's; here it must be reachable over D-Bus and answer a click.
+wait "$watcher_pid" && grep -qxF "clicked Quit Flumewire" "$work/sni.log" ||
+    fail "the StatusNotifierItem host found no item with a \"Quit Flumewire\" entry: $(cat "$work/sni.log")"
 expect_exit "the StatusNotifierItem menu's Quit"
 echo "StatusNotifierItem: registered with its menu; Quit from the menu ended the application"
 
@@ -184,12 +158,10 @@ pkill -x -P $$ trayer
 wait_for 50 eval '! xdotool search --class trayer >/dev/null 2>&1'
 private_bus
 start_app
-find_window() { window="$(xdotool search --onlyvisible --name '^Flumewire' 2>/dev/null | head -n1)" && [ -n "$window" ]; }
+find_window() { window=$(xdotool search --onlyvisible --name '^Flumewire' 2>/dev/null | head -n1) && [ -n "$window" ]; }
 wait_for 100 find_window || fail "without a tray no window appeared"
 grep -q "no system tray available" "$work/app.log" || fail "without a tray the log does not say so"
 pgrep -f "$stand_in" >/dev/null || fail "the autostart tunnel's ssh never started"
-sleep 0.3
-shot "$out/tray-fallback-window.png"
 # A loaded machine may map the window before it listens for the close request: ask again until it answers.
 for _ in $(seq 1 10); do
     "$close_window" "$window"
@@ -197,4 +169,3 @@ for _ in $(seq 1 10); do
 done
 expect_exit "closing the window"
 echo "no tray: the window showed; closing it ended the application with no ssh left"
-exit 0

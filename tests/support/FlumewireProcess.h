@@ -44,12 +44,24 @@ struct FlumewireProcess : QProcess {
     static bool dev() { return !qEnvironmentVariableIsSet("FLUMEWIRE_INSTALLED"); }
     QString lastLine() const { return out.trimmed().split(u'\n').last(); }
 
-    // The system environment with the data and configuration folders in the throw-away home.
-    static QProcessEnvironment environment(const TempHome &home)
+    // The system environment with the data and configuration folders in the throw-away home, and the stand-in ssh
+    // when one is given.
+    static QProcessEnvironment environment(const TempHome &home, const QString &ssh = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.dataHome());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
+        if (!ssh.isEmpty())
+            env.insert(QStringLiteral("FLUMEWIRE_SSH"), ssh);
         return env;
+    }
+};
+
+// A run to its end: `status` is what finish() gave.
+struct FlumewireRun : FlumewireProcess {
+    const int status;
+    FlumewireRun(const QStringList &args, const QProcessEnvironment &env)
+        : FlumewireProcess(args, env), status(finish())
+    {
     }
 };
