@@ -61,24 +61,26 @@ private slots:
                                                                       "LocalForward 3 c:3\n"
                                                                       "Host Other\n"
                                                                       "LocalForward 4 d:4\n"
+                                                                      "DynamicForward 6\n"
                                                                       "Host other\n"
                                                                       "IdentityFile 'k'\n"
                                                                       "LocalForward 4 d:4\n"));
         // A negated pattern names no host; a forward after a Match line belongs to no host block.
-        QCOMPARE(tunnelIds(t), QStringList({"ssh-web-l-5", "ssh-other-l-4", "ssh-other-l-4"}));
+        QCOMPARE(tunnelIds(t), QStringList({"ssh-web-l-5", "ssh-other-l-4", "ssh-other-socks-6", "ssh-other-l-4"}));
         const auto settings = [](const Tunnel &r) {
             return QStringList{r.name, r.host, r.sshPort, r.user, r.identity, r.proxyJump};
         };
         QCOMPARE(settings(t[0]), QStringList({"web", "web", "2222", "second", "~/.ssh/key one", "jump"}));
-        // Nothing carries into the next block; the user falls back to the login name.
+        // Nothing carries into the next block; the user falls back to the login name; an imported SOCKS tunnel has
+        // the plain defaults (no system proxy, no autostart).
         Tunnel other;
-        other.id = "ssh-other-l-4";
+        other.id = "ssh-other-socks-6";
+        other.type = TunnelType::Socks;
         other.name = other.host = "Other";
         other.user = loginName();
-        other.bindPort = other.targetPort = "4";
-        other.targetHost = "d";
-        QCOMPARE(t[1], other);
-        QCOMPARE(t[2].identity, QStringLiteral("k"));
+        other.bindPort = "6";
+        QCOMPARE(t[2], other);
+        QCOMPARE(t[3].identity, QStringLiteral("k"));
     }
 
     // Arguments are read the way ssh reads them (each row checked against `ssh -G`).
