@@ -103,9 +103,6 @@ private:
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
 };
 
-const char *const gnomeNeeds =
-    "gsettings and the org.gnome.system.proxy schema (libglib2.0-bin gsettings-desktop-schemas)";
-
 } // namespace
 
 class SystemProxyTest : public QObject {
@@ -239,7 +236,8 @@ private slots:
     void gnomeSwitchesAndPutsBackExactly()
     {
         Gnome gnome;
-        REQUIRE_OR_SKIP(gnome.available(), gnomeNeeds);
+        REQUIRE_OR_SKIP(gnome.available(),
+                        "gsettings and the org.gnome.system.proxy schema (libglib2.0-bin gsettings-desktop-schemas)");
         const QStringList prior = {"'none'", "'old.example'", "9050", "'stale.example'", "''", "'ftp.example'"};
         gnome.setState(prior);
         const QStringList manual = {"'manual'", "''", "0", "'corp.example'", "'corp.example'", "''"};
