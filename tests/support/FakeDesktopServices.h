@@ -57,7 +57,7 @@ private:
     bool m_registered = false;
 };
 
-// org.freedesktop.Notifications: records every notification as "summary | body", and the app names.
+// org.freedesktop.Notifications: records every notification as "app: summary | body".
 class FakeNotifications : public FakeService {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -69,14 +69,12 @@ public:
         publish();
     }
     QStringList texts;
-    QStringList apps;
 
 public slots:
     uint Notify(const QString &app, uint, const QString &, const QString &summary, const QString &body,
                 const QStringList &, const QVariantMap &, int)
     {
-        apps.append(app);
-        texts.append(summary + QStringLiteral(" | ") + body);
+        texts.append(app + QStringLiteral(": ") + summary + QStringLiteral(" | ") + body);
         return uint(texts.size());
     }
 };
@@ -135,12 +133,10 @@ class FakeNetworkManager : public FakeService {
     Q_PROPERTY(uint Connectivity READ connectivity)
     Q_PROPERTY(QDBusObjectPath PrimaryConnection READ primaryConnection)
 public:
-    explicit FakeNetworkManager(
-        const QDBusConnection &bus, uint connectivity = 4,
-        const QString &primary = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/1"))
+    // Starts with full connectivity on ActiveConnection/1.
+    explicit FakeNetworkManager(const QDBusConnection &bus)
         : FakeService(bus, QStringLiteral("org.freedesktop.NetworkManager"),
-                      QStringLiteral("/org/freedesktop/NetworkManager")),
-          m_connectivity(connectivity), m_primary(primary)
+                      QStringLiteral("/org/freedesktop/NetworkManager"))
     {
         publish();
     }
@@ -162,5 +158,5 @@ public:
 
 private:
     uint m_connectivity = 4;
-    QString m_primary;
+    QString m_primary = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/1");
 };

@@ -19,30 +19,6 @@ QString loginName()
 class SSHConfigImportTest : public QObject {
     Q_OBJECT
 private slots:
-    void workedExample()
-    {
-        const QList<Tunnel> tunnels = SSHConfigImport::parse(QStringLiteral("Host db db-alias\n"
-                                                                            "HostName an internal address\n"
-                                                                            "User deploy\n"
-                                                                            "LocalForward 5432 localhost:5432\n"
-                                                                            "DynamicForward 127.0.0.1:1080\n"
-                                                                            "Host *.internal\n"
-                                                                            "LocalForward 9000 localhost:9000\n"));
-        Tunnel local;
-        local.id = "ssh-db-l-5432";
-        local.name = local.host = "db";
-        local.user = "deploy";
-        local.bindPort = local.targetPort = "5432";
-        local.targetHost = "localhost";
-        Tunnel socks = local;
-        socks.id = "ssh-db-socks-1080";
-        socks.type = TunnelType::Socks;
-        socks.bindPort = "1080";
-        socks.targetHost.clear();
-        socks.targetPort.clear();
-        QCOMPARE(tunnels, QList<Tunnel>({local, socks}));
-    }
-
     void forwardValues()
     {
         const QList<Tunnel> t = SSHConfigImport::parse(QStringLiteral("Host web\n"
@@ -57,12 +33,14 @@ private slots:
                                                                       "  LocalForward 8084 db:1 # a comment\n"));
         QStringList forwards;
         for (const Tunnel &f : t)
-            forwards << QStringLiteral("%1 %2:%3>%4:%5").arg(f.id, f.bind, f.bindPort, f.targetHost, f.targetPort);
+            forwards << QStringLiteral("%1 %2 %3:%4>%5:%6")
+                            .arg(f.id, f.toJson().value("type").toString(), f.bind, f.bindPort, f.targetHost,
+                                 f.targetPort);
         QCOMPARE(forwards,
-                 QStringList({"ssh-web-l-8080 [::1]:8080>db:5432", "ssh-web-l-8081 0.0.0.0:8081>db:5433",
-                              "ssh-web-l-8082 127.0.0.1:8082>:5434", "ssh-web-l-8083 127.0.0.1:8083>[fe80::1]:22",
-                              "ssh-web-r-9001 127.0.0.1:9001>localhost:80",
-                              "ssh-web-socks-1081 127.0.0.1:1081>:", "ssh-web-l-8084 127.0.0.1:8084>db:1"}));
+                 QStringList({"ssh-web-l-8080 L [::1]:8080>db:5432", "ssh-web-l-8081 L 0.0.0.0:8081>db:5433",
+                              "ssh-web-l-8082 L 127.0.0.1:8082>:5434", "ssh-web-l-8083 L 127.0.0.1:8083>[fe80::1]:22",
+                              "ssh-web-r-9001 R 127.0.0.1:9001>localhost:80",
+                              "ssh-web-socks-1081 SOCKS 127.0.0.1:1081>:", "ssh-web-l-8084 L 127.0.0.1:8084>db:1"}));
     }
 
     void blocksAndSettings()
@@ -70,6 +48,7 @@ private slots:
         const QList<Tunnel> t = SSHConfigImport::parse(QStringLiteral("User early\n"
                                                                       "LocalForward 1 a:1\n"
                                                                       "host !bastion web\n"
+                                                                      "HostName an internal address\n"
                                                                       "PORT=2222\n"
                                                                       "User = first\n"
                                                                       "user\tsecond\n"
@@ -82,18 +61,26 @@ private slots:
                                                                       "LocalForward 3 c:3\n"
                                                                       "Host Other\n"
                                                                       "LocalForward 4 d:4\n"
+                                                                      "DynamicForward 6\n"
                                                                       "Host other\n"
                                                                       "IdentityFile 'k'\n"
                                                                       "LocalForward 4 d:4\n"));
         // A negated pattern names no host; a forward after a Match line belongs to no host block.
-        QCOMPARE(tunnelIds(t), QStringList({"ssh-web-l-5", "ssh-other-l-4", "ssh-other-l-4"}));
+        QCOMPARE(tunnelIds(t), QStringList({"ssh-web-l-5", "ssh-other-l-4", "ssh-other-socks-6", "ssh-other-l-4"}));
         const auto settings = [](const Tunnel &r) {
             return QStringList{r.name, r.host, r.sshPort, r.user, r.identity, r.proxyJump};
         };
         QCOMPARE(settings(t[0]), QStringList({"web", "web", "2222", "second", "~/.ssh/key one", "jump"}));
-        // Nothing carries into the next block; the user falls back to the login name.
-        QCOMPARE(settings(t[1]), QStringList({"Other", "Other", "22", loginName(), "", ""}));
-        QCOMPARE(t[2].identity, QStringLiteral("k"));
+        // Nothing carries into the next block; the user falls back to the login name; an imported SOCKS tunnel has
+        // the plain defaults (no system proxy, no autostart).
+        Tunnel other;
+        other.id = "ssh-other-socks-6";
+        other.type = TunnelType::Socks;
+        other.name = other.host = "Other";
+        other.user = loginName();
+        other.bindPort = "6";
+        QCOMPARE(t[2], other);
+        QCOMPARE(t[3].identity, QStringLiteral("k"));
     }
 
     // Arguments are read the way ssh reads them (each row checked against `ssh -G`).

@@ -103,9 +103,6 @@ private:
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
 };
 
-const char *const gnomeNeeds =
-    "gsettings and the org.gnome.system.proxy schema (libglib2.0-bin gsettings-desktop-schemas)";
-
 } // namespace
 
 class SystemProxyTest : public QObject {
@@ -113,18 +110,9 @@ class SystemProxyTest : public QObject {
 private slots:
     void quotingReachesTheTool()
     {
-        // The shell quoting survives /bin/sh unchanged, whatever the value holds.
-        for (const QString value : {"Lab's LAN", "back\\slash", "it's \\' both \"x\" $HOME `id`", ""}) {
-            QProcess sh;
-            sh.start("/bin/sh", {"-c", "printf %s " + ProxyBackend::shellQuote(value)});
-            QVERIFY(sh.waitForFinished());
-            QCOMPARE(QString::fromUtf8(sh.readAllStandardOutput()), value);
-        }
-        // Backslashes are doubled before quotes are escaped, so an escaped quote is not escaped twice.
-        QCOMPARE(MacProxyBackend::appleScriptEscape("a\\\"b"), QStringLiteral("a\\\\\\\"b"));
-
-        // Odd service names reach networksetup whole, through the admin prompt's script and the shell.
-        for (const QByteArray name : {"Lab's LAN", "back\\slash \"LAN\""}) {
+        // Odd service names reach networksetup whole, through the admin prompt's script and the shell: backslashes
+        // must be doubled before quotes are escaped, and nothing may be expanded.
+        for (const QByteArray name : {"Lab's LAN", "it's \\' both \"x\" $HOME `id`"}) {
             FakeMac mac(name);
             const auto proxy = mac.proxy();
             proxy->enable("A", "127.0.0.1", "1080");
@@ -248,10 +236,10 @@ private slots:
     void gnomeSwitchesAndPutsBackExactly()
     {
         Gnome gnome;
-        REQUIRE_OR_SKIP(gnome.available(), gnomeNeeds);
+        REQUIRE_OR_SKIP(gnome.available(),
+                        "gsettings and the org.gnome.system.proxy schema (libglib2.0-bin gsettings-desktop-schemas)");
         const QStringList prior = {"'none'", "'old.example'", "9050", "'stale.example'", "''", "'ftp.example'"};
         gnome.setState(prior);
-        QCOMPARE(gnome.state(), prior);
         const QStringList manual = {"'manual'", "''", "0", "'corp.example'", "'corp.example'", "''"};
         QString file;
         {
