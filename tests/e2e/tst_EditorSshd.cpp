@@ -50,10 +50,8 @@ private slots:
         auto editor = coordinator.card(Coordinator::Slot::Editor)->findChild<EditorSheet *>();
         QVERIFY(editor);
         auto type = [&](const QString &field, const QString &text) {
-            FWTextField *f = editor->shownField(field);
-            QVERIFY2(f, qPrintable(field));
-            f->selectAll();
-            QTest::keyClicks(f, text);
+            editor->shownField(field)->selectAll();
+            QTest::keyClicks(editor->shownField(field), text);
         };
         const quint16 localPort = freePort();
         type("Name", "Echo");

@@ -307,7 +307,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(e.root.get()));
         e->shownField("Name")->setFocus();
         QTest::keyClick(e->shownField("Name"), Qt::Key_Backtab);
-        QCOMPARE(QApplication::focusWidget(), e->typeSelector());
         QVERIFY(showsFocusRing(e->typeSelector()));
         // Arrows pick the type.
         QTest::keyClick(e->typeSelector(), Qt::Key_Right);
