@@ -21,15 +21,12 @@ QString loginName()
     return entry && entry->pw_name ? QString::fromLocal8Bit(entry->pw_name) : qEnvironmentVariable("USER");
 }
 
-// The children of a process, from /proc; with `deep`, their descendants too.
+// The children of a process (sshd forks from its only thread), from /proc; with `deep`, their descendants too.
 QList<qint64> childrenOf(qint64 pid, bool deep)
 {
     QList<qint64> out;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(tasks.filePath(tid + QStringLiteral("/children")));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
+    QFile file(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (file.open(QIODevice::ReadOnly)) {
         for (const QByteArray &piece : file.readAll().split(' ')) {
             if (const qint64 child = piece.trimmed().toLongLong(); child > 0)
                 out << child << (deep ? childrenOf(child, true) : QList<qint64>());
