@@ -82,14 +82,11 @@ bool SshdFixture::start(quint16 port)
         m_error = QStringLiteral("no %1 or no temporary folder").arg(sshdPath);
         return false;
     }
-    // The host key doubles as the client's wrong key: it is not in authorized_keys.
+    // The host key doubles as the client's wrong key: only the client key is authorized.
     if (!keygen(path(QStringLiteral("host_key"))) || !keygen(path(QStringLiteral("client_key")))) {
         m_error = QStringLiteral("ssh-keygen failed");
         return false;
     }
-    QFile publicKey(path(QStringLiteral("client_key.pub")));
-    if (!publicKey.open(QIODevice::ReadOnly) || !writeFile(QStringLiteral("authorized_keys"), publicKey.readAll()))
-        return false;
     // sshd refuses to start without its privilege-separation folder.
     QDir().mkpath(QStringLiteral("/run/sshd"));
 
@@ -101,7 +98,7 @@ bool SshdFixture::start(quint16 port)
                                               "PermitListen any\nPermitOpen any\nLogLevel VERBOSE\n")
                                    .arg(m_port)
                                    .arg(path(QStringLiteral("host_key")), path(QStringLiteral("sshd.pid")),
-                                        path(QStringLiteral("authorized_keys")));
+                                        path(QStringLiteral("client_key.pub")));
         const QString client = QStringLiteral("Host *\n    HostName 127.0.0.1\n    Port %1\n    User %2\n"
                                               "    IdentityFile %3\n    IdentitiesOnly yes\n    IdentityAgent none\n"
                                               "    UserKnownHostsFile %4\n    GlobalKnownHostsFile /dev/null\n"
