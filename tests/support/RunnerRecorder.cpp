@@ -9,19 +9,8 @@ RunnerRecorder::RunnerRecorder(SSHRunning &runner)
     runner.onStatus = [this](const QString &id, quint64 run, TunnelStatus status,
                              const std::optional<QString> &reason) {
         m_statuses[id].append(Status{run, status, reason, m_logs.value(id).size()});
-        note(id, run);
     };
-    runner.onLog = [this](const QString &id, quint64 run, const LogLine &line) {
-        m_logs[id].append(line);
-        note(id, run);
-    };
-}
-
-void RunnerRecorder::note(const QString &id, quint64 run)
-{
-    QList<quint64> &seen = m_runs[id];
-    if (seen.isEmpty() || seen.last() != run)
-        seen.append(run);
+    runner.onLog = [this](const QString &id, quint64, const LogLine &line) { m_logs[id].append(line); };
 }
 
 QStringList RunnerRecorder::logTexts(const QString &id) const

@@ -26,8 +26,6 @@ public:
 
     QList<Status> statuses(const QString &id) const { return m_statuses.value(id); }
     QList<LogLine> logs(const QString &id) const { return m_logs.value(id); }
-    // The runs the id's reports and log lines named, in arrival order, repeats folded.
-    QList<quint64> runs(const QString &id) const { return m_runs.value(id); }
     QStringList logTexts(const QString &id) const;
     // "connecting", "connected", "failed: <reason>" per report, for readable comparisons.
     QStringList statusTexts(const QString &id) const;
@@ -35,9 +33,6 @@ public:
     bool waitForStatuses(const QString &id, int count, int timeoutMs = 20000) const;
 
 private:
-    void note(const QString &id, quint64 run);
-
     QHash<QString, QList<Status>> m_statuses;
     QHash<QString, QList<LogLine>> m_logs;
-    QHash<QString, QList<quint64>> m_runs;
 };

@@ -21,15 +21,12 @@ QString loginName()
     return entry && entry->pw_name ? QString::fromLocal8Bit(entry->pw_name) : qEnvironmentVariable("USER");
 }
 
-// The children of a process, from /proc; with `deep`, their descendants too.
+// The children of a process (sshd forks from its only thread), from /proc; with `deep`, their descendants too.
 QList<qint64> childrenOf(qint64 pid, bool deep)
 {
     QList<qint64> out;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(tasks.filePath(tid + QStringLiteral("/children")));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
+    QFile file(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (file.open(QIODevice::ReadOnly)) {
         for (const QByteArray &piece : file.readAll().split(' ')) {
             if (const qint64 child = piece.trimmed().toLongLong(); child > 0)
                 out << child << (deep ? childrenOf(child, true) : QList<qint64>());
@@ -85,14 +82,11 @@ bool SshdFixture::start(quint16 port)
         m_error = QStringLiteral("no %1 or no temporary folder").arg(sshdPath);
         return false;
     }
-    // The host key doubles as the client's wrong key: it is not in authorized_keys.
+    // The host key doubles as the client's wrong key: only the client key is authorized.
     if (!keygen(path(QStringLiteral("host_key"))) || !keygen(path(QStringLiteral("client_key")))) {
         m_error = QStringLiteral("ssh-keygen failed");
         return false;
     }
-    QFile publicKey(path(QStringLiteral("client_key.pub")));
-    if (!publicKey.open(QIODevice::ReadOnly) || !writeFile(QStringLiteral("authorized_keys"), publicKey.readAll()))
-        return false;
     // sshd refuses to start without its privilege-separation folder.
     QDir().mkpath(QStringLiteral("/run/sshd"));
 
@@ -104,7 +98,7 @@ bool SshdFixture::start(quint16 port)
                                               "PermitListen any\nPermitOpen any\nLogLevel VERBOSE\n")
                                    .arg(m_port)
                                    .arg(path(QStringLiteral("host_key")), path(QStringLiteral("sshd.pid")),
-                                        path(QStringLiteral("authorized_keys")));
+                                        path(QStringLiteral("client_key.pub")));
         const QString client = QStringLiteral("Host *\n    HostName 127.0.0.1\n    Port %1\n    User %2\n"
                                               "    IdentityFile %3\n    IdentitiesOnly yes\n    IdentityAgent none\n"
                                               "    UserKnownHostsFile %4\n    GlobalKnownHostsFile /dev/null\n"

@@ -32,8 +32,6 @@ public:
     // bindPort and targetPort.
     Tunnel tunnel(TunnelType type, const QString &id) const;
 
-    // The processes serving connections right now (the listener's children).
-    QList<qint64> sessionPids() const;
     // Sends a signal to every session process and everything below it: SIGSTOP freezes a session the way a dead
     // network path does (nothing passes, nothing fails), SIGCONT thaws it.
     void signalSessions(int signal) const;
@@ -44,6 +42,8 @@ public:
     static bool available();
 
 private:
+    // The processes serving connections right now (the listener's children).
+    QList<qint64> sessionPids() const;
     QString path(const QString &name) const { return m_dir.filePath(name); }
     bool writeFile(const QString &name, const QByteArray &data);
     void stop();
