@@ -24,12 +24,10 @@ class TestLogView : public QObject {
 private slots:
     void followsItsTunnelAndCopies()
     {
-        Tunnel tunnel = makeTunnel("a");
-        tunnel.name = "Staging DB";
-        EngineHarness h({tunnel});
+        EngineHarness h({makeTunnel("a")});
         Window w(*h.state, "a");
         LogView *view = w.view();
-        QVERIFY(view->title() == QStringLiteral("Staging DB — Log") && view->dotStatus() == S::Idle);
+        QVERIFY(view->title() == QStringLiteral("Tunnel a — Log") && view->dotStatus() == S::Idle);
         QVERIFY(view->showsEmptyText() && !view->logArea()->isVisible() && !view->copyButton()->isEnabled());
 
         // The dot follows the tunnel, arriving lines replace the empty text, and Copy takes them all with their times.
