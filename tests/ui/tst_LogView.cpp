@@ -22,7 +22,7 @@ struct Window {
 class TestLogView : public QObject {
     Q_OBJECT
 private slots:
-    void followsItsTunnelAndCopies()
+    void followsItsTunnelColoursScrollsAndCopies()
     {
         EngineHarness h({makeTunnel("a")});
         Window w(*h.state, "a");
@@ -47,27 +47,9 @@ private slots:
         h.state->start("a");
         QVERIFY(view->lineCount() == 0 && view->showsEmptyText());
 
-        // Deleted: a plain title and an idle dot; whatever the engine still keeps for the id is shown (it keeps
-        // nothing for a deleted tunnel).
-        h.runner.report("a", S::Connected);
-        h.runner.log("a", "debug1: Entering interactive session.");
-        QCOMPARE(view->dotStatus(), S::Connected);
-        h.state->deleteTunnel("a");
-        QVERIFY(view->title() == QStringLiteral("Tunnel — Log") && view->dotStatus() == S::Idle);
-        QCOMPARE(view->lineCount(), h.state->logs("a").size());
-        QCOMPARE(view->showsEmptyText(), h.state->logs("a").isEmpty());
-        // A log view opened on an id that never existed is the same.
-        Window stray(*h.state, "nope");
-        QVERIFY(stray.view()->title() == QStringLiteral("Tunnel — Log") && stray.view()->showsEmptyText());
-    }
-
-    void coloursScrollingAndGrip()
-    {
         // The runner's classifier decides: a failure wins over a connected phrase in the same line.
         QCOMPARE(LogView::lineRole("Authenticated, then Connection refused"), FWTheme::Role::StRed);
-
-        EngineHarness h({makeTunnel("a")});
-        h.state->start("a");
+        // A second window, opened on a running tunnel's log.
         for (const char *line : {"OpenSSH_9.2p1 Debian-2+deb12u3, OpenSSL 3.0.15 3 Sep 2024",
                                  "debug1: Authenticating to primary.test:22 as 'me'",
                                  "Authenticated to primary.test ([10.0.0.5]:22) using \"publickey\".",
@@ -76,13 +58,13 @@ private slots:
             h.runner.log("a", QString::fromUtf8(line));
         for (int i = 0; i < 60; ++i)
             h.runner.log("a", QStringLiteral("debug1: line %1").arg(i));
-        Window w(*h.state, "a");
-        LogView *view = w.view();
+        Window w2(*h.state, "a");
+        view = w2.view();
 
         // The colours are the ones drawn, in the theme in force, and follow a change of theme.
         for (bool dark : {false, true}) {
             const FWTheme theme(dark);
-            w.root.setAppearance(dark ? Appearance::Dark : Appearance::Light);
+            w2.root.setAppearance(dark ? Appearance::Dark : Appearance::Light);
             QList<QColor> drawn;
             for (int i = 0; i < 6; ++i)
                 drawn << view->lineColor(i);
@@ -106,7 +88,7 @@ private slots:
         // The corner grip makes the window taller (the log area with it), never narrower than the card or shorter
         // than it opened.
         QWidget *grip = view->resizeGrip();
-        const QSize opened = w.root.size();
+        const QSize opened = w2.root.size();
         const int area = view->logArea()->height();
         const auto drag = [&](int dy) {
             QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(5, 5));
@@ -115,10 +97,23 @@ private slots:
             QApplication::processEvents();
         };
         drag(120);
-        QCOMPARE(w.root.size(), opened + QSize(0, 120));
+        QCOMPARE(w2.root.size(), opened + QSize(0, 120));
         QCOMPARE(view->logArea()->height(), area + 120);
         drag(-600);
-        QCOMPARE(w.root.size(), opened);
+        QCOMPARE(w2.root.size(), opened);
+
+        // Deleted: a plain title and an idle dot; whatever the engine still keeps for the id is shown (it keeps
+        // nothing for a deleted tunnel).
+        view = w.view();
+        h.runner.report("a", S::Connected);
+        QCOMPARE(view->dotStatus(), S::Connected);
+        h.state->deleteTunnel("a");
+        QVERIFY(view->title() == QStringLiteral("Tunnel — Log") && view->dotStatus() == S::Idle);
+        QCOMPARE(view->lineCount(), h.state->logs("a").size());
+        QCOMPARE(view->showsEmptyText(), h.state->logs("a").isEmpty());
+        // A log view opened on an id that never existed is the same.
+        Window stray(*h.state, "nope");
+        QVERIFY(stray.view()->title() == QStringLiteral("Tunnel — Log") && stray.view()->showsEmptyText());
     }
 };
 
