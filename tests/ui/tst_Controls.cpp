@@ -37,7 +37,8 @@ QImage render(QWidget *widget)
 class TestControls : public QObject {
     Q_OBJECT
 private slots:
-    void switchTapReportsNegationAndSquashesOnlyTurningOn()
+    // A switch or a check reports the tap and leaves the change to its owner.
+    void switchAndCheckReportTapsAndTheSwitchSquashesOnlyTurningOn()
     {
         WarpToggle toggle(false);
         QList<bool> reported;
@@ -45,13 +46,11 @@ private slots:
         toggle.show();
 
         QTest::mouseClick(&toggle, Qt::LeftButton, {}, QPoint(20, 12));
-        QVERIFY(!toggle.isOn() && toggle.warp()); // the owner decides
+        QVERIFY(!toggle.isOn() && toggle.warp());
         toggle.squashAnimator()->finish();
         const auto squashed = toggle.geometry(0, toggle.squashAnimator()->value()).knob;
         QVERIFY(squashed.width() > squashed.height());
         // The squash is released when the hold ends.
-        toggle.warpHold()->setCurrentTime(toggle.warpHold()->duration() - 1);
-        QVERIFY(toggle.warp());
         toggle.warpHold()->finish();
         QVERIFY(!toggle.warp() && toggle.squashAnimator()->target() == 0.0);
 
@@ -61,6 +60,13 @@ private slots:
         QTest::mouseClick(&toggle, Qt::LeftButton, {}, QPoint(20, 12));
         QCOMPARE(reported, (QList<bool>{true, false}));
         QVERIFY(toggle.isOn() && !toggle.warp() && toggle.squashAnimator()->target() == 0.0);
+
+        FWCheck check(false);
+        int actions = 0;
+        connect(&check, &QAbstractButton::clicked, this, [&] { ++actions; });
+        check.show();
+        QTest::mouseClick(&check, Qt::LeftButton, {}, QPoint(9, 9));
+        QVERIFY(actions == 1 && !check.on());
     }
 
     void disabledPrimaryShowsNoHover()
@@ -82,8 +88,8 @@ private slots:
     {
         StatusDot dot(S::Connecting, 8);
         dot.show();
-        QVERIFY(dot.showsPulseRing() && !dot.showsHalo());
-        QCOMPARE(dot.pulseAnimator()->state(), QAbstractAnimation::Running);
+        QVERIFY(dot.showsPulseRing() && !dot.showsHalo() &&
+                dot.pulseAnimator()->state() == QAbstractAnimation::Running);
         for (auto [status, halo] : {std::pair{S::Connected, true}, {S::Idle, false}, {S::Failed, true}}) {
             dot.setStatus(status);
             QVERIFY(!dot.showsPulseRing() && dot.showsHalo() == halo);
@@ -101,12 +107,14 @@ private slots:
         QVERIFY(dot.showsRipple());
     }
 
-    void captionsIconsAndUnknownNames()
+    void captionsIconsAndLookupsOutsideTheTable()
     {
         // Captions upper-case their text only.
         QCOMPARE(GroupCaption("work", "a-b").displayedText(), QStringLiteral("WORK · a-b"));
         QCOMPARE(GroupCaption::captionText("Home", std::nullopt), QStringLiteral("HOME"));
         QCOMPARE(SubHead("Advanced").displayedText(), QStringLiteral("ADVANCED"));
+        // The segmented control maps no option outside it.
+        QCOMPARE(Segmented({{"auto", "Auto"}, {"dark", "Dark"}}, "auto").optionAt(QPointF(-5, -5)), -1);
 
         // Every short name and every symbol the menus use directly has a drawing.
         for (const char *name :
@@ -121,19 +129,6 @@ private slots:
         QCOMPARE(Icon::symbolFor("Gear"), QStringLiteral("questionmark"));
         Icon unknown("nope", 20), gear("gear", 20);
         QVERIFY(render(&unknown) != render(&gear));
-    }
-
-    // The check reports a click and leaves the change to its owner; the segmented control maps no option outside it.
-    void checkAndSegmented()
-    {
-        FWCheck check(false);
-        int actions = 0;
-        connect(&check, &QAbstractButton::clicked, this, [&] { ++actions; });
-        check.show();
-        QTest::mouseClick(&check, Qt::LeftButton, {}, QPoint(9, 9));
-        QVERIFY(actions == 1 && !check.on());
-        Segmented picker({{"auto", "Auto"}, {"dark", "Dark"}}, "auto");
-        QCOMPARE(picker.optionAt(QPointF(-5, -5)), -1);
     }
 
     void nestedFieldJoiningADarkWindowTakesItsColours()
