@@ -24,14 +24,9 @@ struct EngineHarness {
     QList<std::function<void(std::optional<ServerAddress>)>> heldLookups;
     std::unique_ptr<AppState> state;
 
+    // adjust may change the options before the state is made.
     explicit EngineHarness(const QList<Tunnel> &tunnels, const QList<TunnelGroup> &groups = {}, bool autostart = true,
-                           bool dev = false)
-        : state(std::make_unique<AppState>(options(tunnels, groups, autostart, dev)))
-    {
-    }
-
-    AppStateOptions options(const std::optional<QList<Tunnel>> &tunnels,
-                            const std::optional<QList<TunnelGroup>> &groups, bool autostart, bool dev = false)
+                           const std::function<void(AppStateOptions &)> &adjust = nullptr)
     {
         AppStateOptions o;
         o.tunnels = tunnels;
@@ -42,7 +37,6 @@ struct EngineHarness {
         o.systemProxy = &proxy;
         o.clock = &clock;
         o.autostart = autostart;
-        o.dev = dev;
         o.probe = [this](const QString &host, quint16 port, double, std::function<void(std::optional<double>)> done) {
             probed.append(host + ":" + QString::number(port));
             probes.append(std::move(done));
@@ -54,7 +48,9 @@ struct EngineHarness {
             else
                 done(ServerAddress{record.host, quint16(record.sshPort.toUShort())});
         };
-        return o;
+        if (adjust)
+            adjust(o);
+        state = std::make_unique<AppState>(o);
     }
 
     template <typename T> WriteResult record(QList<QList<T>> &written, const QList<T> &list)

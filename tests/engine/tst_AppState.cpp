@@ -110,9 +110,9 @@ private slots:
         h.runner.log(a, "debug1: kept");
         h.latencyRound(1.5);
         h.state->stop(a);
-        QCOMPARE(h.proxy.calls.last(), "disable a");
-        QVERIFY(h.shown(a) == "idle" && h.t(a).uptimeSec == 0 && h.t(a).latencyMs.isEmpty() &&
-                h.state->logs(a).size() == 1 && !h.state->wantsConnection(a) && !h.state->everConnected(a));
+        QVERIFY(h.proxy.calls.last() == "disable a" && h.shown(a) == "idle" && h.t(a).uptimeSec == 0 &&
+                h.t(a).latencyMs.isEmpty() && h.state->logs(a).size() == 1 && !h.state->wantsConnection(a) &&
+                !h.state->everConnected(a));
         h.state->toggle(a); // idle: starts
         h.state->toggle(a); // connecting: stops
 
@@ -200,8 +200,7 @@ private slots:
         for (int i = 1; i <= 25; ++i)
             h.probes.at(1)(double(i));
         h.probes.at(0)(std::nullopt);
-        QCOMPARE(h.t(a).latencyMs.size(), 24);
-        QCOMPARE(h.t(a).latencyMs.first(), 2.0);
+        QVERIFY(h.t(a).latencyMs.size() == 24 && h.t(a).latencyMs.first() == 2.0);
 
         // A result for an earlier run is dropped, even when the tunnel is connected again; leaving connected clears.
         h.state->start(b);
@@ -218,7 +217,6 @@ private slots:
         bringUp(held, a);
         held.heldLookups.at(0)(ServerAddress{"old.test", 22});
         held.clock.advance(6000);
-        QVERIFY(held.probes.isEmpty());
         held.heldLookups.at(1)(ServerAddress{"new.test", 2200});
         held.clock.advance(3000);
         QCOMPARE(held.probed, QStringList({"new.test:2200"}));
@@ -301,7 +299,6 @@ private slots:
         QCOMPARE(h.t(a).activeHostIndex, 0);
         // Connected in an earlier run does not count after a new start: the new run's failure is not reconnected.
         h.runner.exitWith(b, "Permission denied");
-        QCOMPARE(h.shown(b), "failed: Permission denied");
         h.clock.advance(60'000);
         QStringList launched;
         for (const Tunnel &t : h.runner.started.mid(before))
@@ -334,15 +331,12 @@ private slots:
                               {"keeper with a limit", 2, true, false, {1, 2}, "%1/2", true, false},
                               {"autoreconnect off", -1, false, true, {}, "", true, true}};
         for (const Row &row : rows) {
-            EngineHarness h({});
             Tunnel t = makeTunnel(a);
             t.autoreconnect = row.autoreconnect;
-            AppStateOptions o = h.options(QList<Tunnel>{t}, std::nullopt, false);
-            if (row.limit >= 0) {
-                o.retryBeforeFirstConnect = true;
-                o.maxReconnectAttempts = row.limit;
-            }
-            h.state = std::make_unique<AppState>(o);
+            EngineHarness h({t}, {}, false, [&row](AppStateOptions &o) {
+                o.retryBeforeFirstConnect = row.limit >= 0;
+                o.maxReconnectAttempts = row.limit >= 0 ? row.limit : o.maxReconnectAttempts;
+            });
             QSignalSpy gaveUp(h.state.get(), &AppState::gaveUp);
             Trace trace(h, a);
             QStringList expected{"+0 connecting"};
@@ -448,8 +442,7 @@ private slots:
         QCOMPARE(h.state->importTunnels({known}), 0);
         QCOMPARE(tunnelIds(h.state->tunnels()), QStringList({"prod-api", copy.id, "b", "c", "new", "new"}));
         QVERIFY(h.t("c").name == "Tunnel c" && h.shown("new") == "idle" && h.t("new").uptimeSec == 0);
-        QCOMPARE(h.persistedTunnels.size(), 2);
-        QVERIFY(log.contains("imported 2 of 3 tunnels from ssh config") &&
+        QVERIFY(h.persistedTunnels.size() == 2 && log.contains("imported 2 of 3 tunnels from ssh config") &&
                 log.contains("persisted 6 tunnels, 2 groups"));
         // Outside the development build there is nothing to take over.
         QCOMPARE(h.state->importFromProduction(), 0);
@@ -476,9 +469,8 @@ private slots:
         h.state->renameGroup("nope", "X");
         h.state->deleteGroup("nope");
         const QList<TunnelGroup> groups{{g, "One", 3}, {"g2", "Second", 7}, {*id, "Ops", 8}};
-        QCOMPARE(h.state->groups(), groups);
         QCOMPARE(h.persistedGroups.size(), 4); // the copy, the import, the new group, the one renaming
-        QCOMPARE(h.persistedGroups.last(), groups);
+        QVERIFY(h.state->groups() == groups && h.persistedGroups.last() == groups);
 
         // Deleting a group keeps its tunnels, ungrouped.
         h.state->deleteGroup(g);
@@ -495,11 +487,13 @@ private slots:
         installedOwn.name = "installed copy";
         QVERIFY(Store::save({makeTunnel("own")}, true));
         QVERIFY(Store::save({p1, makeTunnel("p3"), makeTunnel("p4"), installedOwn}, false));
-        EngineHarness h({});
-        AppStateOptions o = h.options(std::nullopt, std::nullopt, true, true);
-        o.persist = nullptr;
-        o.groupsPersist = nullptr;
-        h.state = std::make_unique<AppState>(o);
+        EngineHarness h({}, {}, true, [](AppStateOptions &o) {
+            o.tunnels.reset(); // the files, and nothing recorded instead of them
+            o.groups.reset();
+            o.persist = nullptr;
+            o.groupsPersist = nullptr;
+            o.dev = true;
+        });
         AppState &state = *h.state;
         QVERIFY(state.isBorrowed("p1"));
 

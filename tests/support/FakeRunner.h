@@ -16,8 +16,8 @@ public:
         started.append(tunnel);
         calls.append(QStringLiteral("start ") + tunnel.id);
         running.insert(tunnel.id);
-        runs.insert(tunnel.id, ++lastRun);
-        return lastRun;
+        runs.insert(tunnel.id, started.size());
+        return started.size();
     }
     void stop(const QString &id) override
     {
@@ -53,6 +53,5 @@ public:
     QList<Tunnel> started;
     QStringList calls;
     QSet<QString> running;
-    QHash<QString, quint64> runs; // each id's latest run
-    quint64 lastRun = 0;
+    QHash<QString, quint64> runs; // each id's latest run, numbered by the starts so far
 };
