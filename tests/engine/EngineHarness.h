@@ -26,7 +26,7 @@ struct EngineHarness {
 
     // adjust may change the options before the state is made.
     explicit EngineHarness(const QList<Tunnel> &tunnels, const QList<TunnelGroup> &groups = {}, bool autostart = true,
-                           const std::function<void(AppStateOptions &)> &adjust = nullptr)
+                           bool dev = false, const std::function<void(AppStateOptions &)> &adjust = nullptr)
     {
         AppStateOptions o;
         o.tunnels = tunnels;
@@ -37,6 +37,7 @@ struct EngineHarness {
         o.systemProxy = &proxy;
         o.clock = &clock;
         o.autostart = autostart;
+        o.dev = dev;
         o.probe = [this](const QString &host, quint16 port, double, std::function<void(std::optional<double>)> done) {
             probed.append(host + ":" + QString::number(port));
             probes.append(std::move(done));

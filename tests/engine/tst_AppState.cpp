@@ -333,7 +333,7 @@ private slots:
         for (const Row &row : rows) {
             Tunnel t = makeTunnel(a);
             t.autoreconnect = row.autoreconnect;
-            EngineHarness h({t}, {}, false, [&row](AppStateOptions &o) {
+            EngineHarness h({t}, {}, false, false, [&row](AppStateOptions &o) {
                 o.retryBeforeFirstConnect = row.limit >= 0;
                 o.maxReconnectAttempts = row.limit >= 0 ? row.limit : o.maxReconnectAttempts;
             });
@@ -487,12 +487,11 @@ private slots:
         installedOwn.name = "installed copy";
         QVERIFY(Store::save({makeTunnel("own")}, true));
         QVERIFY(Store::save({p1, makeTunnel("p3"), makeTunnel("p4"), installedOwn}, false));
-        EngineHarness h({}, {}, true, [](AppStateOptions &o) {
+        EngineHarness h({}, {}, true, true, [](AppStateOptions &o) {
             o.tunnels.reset(); // the files, and nothing recorded instead of them
             o.groups.reset();
             o.persist = nullptr;
             o.groupsPersist = nullptr;
-            o.dev = true;
         });
         AppState &state = *h.state;
         QVERIFY(state.isBorrowed("p1"));
