@@ -11,32 +11,22 @@
 // probe whose requests the test answers, and a server lookup that answers at once with the launched record's host
 // and port (what `ssh -G` says for a plain address), or waits for the test when holdLookups is set.
 struct EngineHarness {
-    struct ProbeRequest {
-        QString host;
-        quint16 port = 0;
-        std::function<void(std::optional<double>)> done;
-    };
-
     ManualClock clock;
     FakeRunner runner;
     FakeSystemProxy proxy;
     QList<QList<Tunnel>> persistedTunnels;
     QList<QList<TunnelGroup>> persistedGroups;
-    QString saveError; // when set, both writers fail with this reason and record nothing
-    QList<ProbeRequest> probes;
+    QString saveError;  // when set, both writers fail with this reason and record nothing
+    QStringList probed; // "host:port" of each latency probe asked for
+    QList<std::function<void(std::optional<double>)>> probes; // the answer to each
     QList<Tunnel> lookups;
     bool holdLookups = false;
     QList<std::function<void(std::optional<ServerAddress>)>> heldLookups;
     std::unique_ptr<AppState> state;
 
+    // adjust may change the options before the state is made.
     explicit EngineHarness(const QList<Tunnel> &tunnels, const QList<TunnelGroup> &groups = {}, bool autostart = true,
-                           bool dev = false)
-        : state(std::make_unique<AppState>(options(tunnels, groups, autostart, dev)))
-    {
-    }
-
-    AppStateOptions options(const std::optional<QList<Tunnel>> &tunnels,
-                            const std::optional<QList<TunnelGroup>> &groups, bool autostart, bool dev = false)
+                           bool dev = false, const std::function<void(AppStateOptions &)> &adjust = nullptr)
     {
         AppStateOptions o;
         o.tunnels = tunnels;
@@ -49,7 +39,8 @@ struct EngineHarness {
         o.autostart = autostart;
         o.dev = dev;
         o.probe = [this](const QString &host, quint16 port, double, std::function<void(std::optional<double>)> done) {
-            probes.append({host, port, std::move(done)});
+            probed.append(host + ":" + QString::number(port));
+            probes.append(std::move(done));
         };
         o.resolveServer = [this](const Tunnel &record, std::function<void(std::optional<ServerAddress>)> done) {
             lookups.append(record);
@@ -58,7 +49,9 @@ struct EngineHarness {
             else
                 done(ServerAddress{record.host, quint16(record.sshPort.toUShort())});
         };
-        return o;
+        if (adjust)
+            adjust(o);
+        state = std::make_unique<AppState>(o);
     }
 
     template <typename T> WriteResult record(QList<QList<T>> &written, const QList<T> &list)
@@ -75,14 +68,10 @@ struct EngineHarness {
         for (int i = 0; i < 3 && probes.size() == before; ++i)
             clock.advance(AppState::tickIntervalMs);
         for (qsizetype i = before; i < probes.size(); ++i)
-            probes.at(i).done(ms);
+            probes.at(i)(ms);
     }
 
-    const Tunnel &t(const QString &id) const
-    {
-        Q_ASSERT(state->tunnel(id));
-        return *state->tunnel(id);
-    }
+    const Tunnel &t(const QString &id) const { return *state->tunnel(id); }
     // What the tunnel shows: "connecting", "failed: <reason>" and so on.
     QString shown(const QString &id) const { return textOf(t(id).status) + (t(id).reason ? ": " + *t(id).reason : ""); }
 };

@@ -63,20 +63,19 @@ private slots:
 
     void readsFirstHops()
     {
-        // The output of ssh -G, and the first hop read from it ("-" for none).
+        // The output of ssh -G, and what is read from it: the first hop, and the server when there is no hop.
         const QList<std::pair<const char *, const char *>> rows{
-            {"hostname h\nport 22\nproxyjump ssh://me@[::1]:2200,other\n", "::1 2200"},
-            {"proxyjump a@b@jump.test\n", "jump.test -"},
-            {"proxyjump -oProxyCommand=x\n", "- -"},
-            {"proxyjump [::1\n", "- -"}};
-        for (const auto &[output, hop] : rows) {
+            {"hostname h\nport 22\nproxyjump ssh://me@[::1]:2200,other\n", "::1 2200 -"},
+            {"proxyjump a@b@jump.test\n", "jump.test - -"},
+            {"proxyjump -oProxyCommand=x\n", "- - -"},
+            {"proxyjump [::1\n", "- - -"},
+            {"hostname h\nport 70000\n", "- - -"},
+            {"hostname h\nport 22\nproxyjump none\nproxycommand none\n", "- - h:22"}};
+        for (const auto &[output, read] : rows) {
             const ServerResolver::Reading r = ServerResolver::read(output);
-            const QString port = r.hopPort ? QString::number(*r.hopPort) : "-";
-            QCOMPARE(r.hopHost.value_or("-") + " " + port + (r.server ? " and a server" : ""), hop);
+            const QString hop = r.hopHost.value_or("-") + " " + (r.hopPort ? QString::number(*r.hopPort) : "-");
+            QCOMPARE(hop + " " + (r.server ? r.server->host + ":" + QString::number(r.server->port) : "-"), read);
         }
-        QCOMPARE(ServerResolver::read("hostname h\nport 70000\n").server, std::nullopt);
-        QCOMPARE(ServerResolver::read("hostname h\nport 22\nproxyjump none\nproxycommand none\n").server,
-                 (ServerAddress{"h", 22}));
     }
 
     void aHangingOrMissingProgramYieldsNone()

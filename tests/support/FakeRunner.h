@@ -16,8 +16,8 @@ public:
         started.append(tunnel);
         calls.append(QStringLiteral("start ") + tunnel.id);
         running.insert(tunnel.id);
-        runs.insert(tunnel.id, ++lastRun);
-        return lastRun;
+        runs.insert(tunnel.id, started.size());
+        return started.size();
     }
     void stop(const QString &id) override
     {
@@ -31,15 +31,13 @@ public:
     }
     bool isRunning(const QString &id) const override { return running.contains(id); }
 
-    // Delivers a status report as the real runner's queued callback would; a run named is one of an earlier child,
-    // whose report was still queued when the next began.
+    // A run named is one of an earlier child, whose report was still queued when the next began.
     void report(const QString &id, TunnelStatus status, const std::optional<QString> &reason = std::nullopt,
                 std::optional<quint64> run = std::nullopt)
     {
         if (onStatus)
             onStatus(id, run.value_or(runs.value(id)), status, reason);
     }
-    // The child ended: reports failed with the reason and forgets it.
     void exitWith(const QString &id, const QString &reason)
     {
         running.remove(id);
@@ -50,14 +48,10 @@ public:
         if (onLog)
             onLog(id, run.value_or(runs.value(id)), LogLine::make(text));
     }
-    qsizetype startsOf(const QString &id) const
-    {
-        return std::count_if(started.cbegin(), started.cend(), [&id](const Tunnel &t) { return t.id == id; });
-    }
+    qsizetype startsOf(const QString &id) const { return calls.count(QStringLiteral("start ") + id); }
 
     QList<Tunnel> started;
     QStringList calls;
     QSet<QString> running;
-    QHash<QString, quint64> runs; // each id's latest run
-    quint64 lastRun = 0;
+    QHash<QString, quint64> runs; // each id's latest run, numbered by the starts so far
 };
