@@ -20,8 +20,6 @@
 
 #include <memory>
 
-using UiDriver::hover;
-
 namespace {
 
 using S = TunnelStatus;
@@ -30,13 +28,6 @@ QImage blank(QSize size)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    return image;
-}
-
-QImage render(QWidget *widget)
-{
-    QImage image = blank(widget->size());
-    widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     return image;
 }
 
@@ -125,19 +116,6 @@ private slots:
         QVERIFY(actions == 1 && !check.on());
     }
 
-    void disabledPrimaryShowsNoHover()
-    {
-        FWButton enabled("Save", FWButtonStyle::Kind::Primary), disabled("Save", FWButtonStyle::Kind::Primary);
-        disabled.setEnabled(false);
-        enabled.show();
-        disabled.show();
-        const QImage enabledResting = render(&enabled), disabledResting = render(&disabled);
-        hover(&enabled);
-        hover(&disabled);
-        QVERIFY(render(&enabled) != enabledResting);
-        QCOMPARE(render(&disabled), disabledResting);
-    }
-
     void statusDotRingFollowsStatus()
     {
         StatusDot dot(S::Connecting, 8);
@@ -172,8 +150,6 @@ private slots:
             QVERIFY2(Icon::hasSymbol(QLatin1String(symbol)), symbol);
         // Names match exactly; anything else is the question mark.
         QCOMPARE(Icon::symbolFor("Gear"), QStringLiteral("questionmark"));
-        Icon unknown("nope", 20), gear("gear", 20);
-        QVERIFY(render(&unknown) != render(&gear));
     }
 
     void nestedFieldJoiningADarkWindowTakesItsColours()

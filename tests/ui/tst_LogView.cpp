@@ -9,13 +9,10 @@
 namespace {
 using S = TunnelStatus;
 
-struct Window {
-    explicit Window(AppState &state, const QString &id) : root(new LogView(state, {}, id), Appearance::Light)
-    {
-        root.show();
-    }
-    LogView *view() { return static_cast<LogView *>(root.content()); }
-    FWRoot root;
+// A log window on the tunnel `id`, shown in the light theme.
+struct Window : FWRoot {
+    Window(AppState &state, const QString &id) : FWRoot(new LogView(state, {}, id), Appearance::Light) { show(); }
+    LogView *view() { return static_cast<LogView *>(content()); }
 };
 } // namespace
 
@@ -63,7 +60,7 @@ private slots:
 
         // The colours are the ones drawn, in the theme in force after a change of theme.
         const FWTheme theme(true);
-        w2.root.setAppearance(Appearance::Dark);
+        w2.setAppearance(Appearance::Dark);
         QList<QColor> drawn;
         for (int i = 0; i < 6; ++i)
             drawn << view->lineColor(i);
@@ -82,13 +79,13 @@ private slots:
 
         // The corner grip makes the window taller, never narrower than the card or shorter than it opened.
         QWidget *grip = view->resizeGrip();
-        const QSize opened = w2.root.size();
+        const QSize opened = w2.size();
         for (auto [dy, grown] : {std::pair{120, 120}, {-600, 0}}) {
             QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(5, 5));
             QTest::mouseMove(grip, QPoint(5, 5 + dy));
             QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(5, 5 + dy));
             QApplication::processEvents();
-            QCOMPARE(w2.root.size(), opened + QSize(0, grown));
+            QCOMPARE(w2.size(), opened + QSize(0, grown));
         }
 
         // Deleted: a plain title and an idle dot; whatever the engine still keeps for the id is shown (it keeps

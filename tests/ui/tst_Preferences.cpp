@@ -88,7 +88,6 @@ private slots:
         QTest::keyClicks(tab->searchField(), "db");
         QCOMPARE(tab->filtered(), (QStringList{"prod", "rep"}));
         tab->searchField()->clear();
-        QCOMPARE(tab->filtered(), (QStringList{"prod", "web", "rep", "cache"}));
         QCOMPARE(tab->list()->rowFor("cache")->userHostText(), QStringLiteral("@cache.local"));
 
         // The row's switch starts the tunnel; its dot and the counts follow the status.
