@@ -144,11 +144,11 @@ private slots:
         }
         click(about->updateButton());
 
-        // Only the first window button closes.
+        // Only the first window button closes (the shell tests click that one): the other two do nothing.
         TrafficLights *lights = p.view()->trafficLights();
-        for (int i : {1, 2, 0})
+        for (int i : {1, 2})
             QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(i).center().toPoint());
-        QCOMPARE(p.calls, (QStringList{"edit prod", "edit cache", "newTunnel", "check for updates", "close"}));
+        QCOMPARE(p.calls, (QStringList{"edit prod", "edit cache", "newTunnel", "check for updates"}));
     }
 
     void importTabScansTicksAndImports()
