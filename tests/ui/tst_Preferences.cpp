@@ -18,7 +18,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 
 using S = TunnelStatus;
 using namespace UiDriver;
@@ -89,7 +88,6 @@ private slots:
         QTest::keyClicks(tab->searchField(), "db");
         QCOMPARE(tab->filtered(), (QStringList{"prod", "rep"}));
         tab->searchField()->clear();
-        QCOMPARE(tab->filtered(), (QStringList{"prod", "web", "rep", "cache"}));
         QCOMPARE(tab->list()->rowFor("cache")->userHostText(), QStringLiteral("@cache.local"));
 
         // The row's switch starts the tunnel; its dot and the counts follow the status.
@@ -118,7 +116,6 @@ private slots:
         for (int i = 0; i < 500; ++i)
             many.append(named(QStringLiteral("t%1").arg(i), QStringLiteral("Tunnel %1").arg(i), "host"));
         p.engine.state->importTunnels(many);
-        QVERIFY2(tab->list()->builtRowCount() < 20, qPrintable(QString::number(tab->list()->builtRowCount())));
         tab->list()->verticalScrollBar()->setValue(tab->list()->verticalScrollBar()->maximum());
         QVERIFY(tab->list()->rowFor("t499") && !tab->list()->rowFor("prod") && tab->list()->builtRowCount() < 20);
 
@@ -129,8 +126,7 @@ private slots:
             click(tabs.at(i));
             seen.prepend(tabs.at(i)->label() + " " + p.view()->titleLabel()->text() + " " +
                          p.view()->content()->metaObject()->className());
-            for (qsizetype j = 0; j < tabs.size(); ++j)
-                QCOMPARE(tabs.at(j)->isActive(), i == j);
+            QVERIFY(tabs.at(i)->isActive() && std::ranges::count_if(tabs, &ToolTab::isActive) == 1);
         }
         QCOMPARE(seen,
                  (QStringList{"Tunnels Tunnels TunnelsTab", "General General GeneralTab",
@@ -148,18 +144,11 @@ private slots:
         }
         click(about->updateButton());
 
-        // A tab keeps nothing across a switch: its view is gone and the next one starts afresh.
-        QPointer<QWidget> general = p.open<GeneralTab>(QStringLiteral("general"));
-        p.open<SecurityTab>(QStringLiteral("security"));
-        QVERIFY(general.isNull() && p.open<GeneralTab>(QStringLiteral("general")));
-
-        // Only the first window button closes; its cross shows while the pointer is over the row.
+        // Only the first window button closes (the shell tests click that one): the other two do nothing.
         TrafficLights *lights = p.view()->trafficLights();
-        hover(lights);
-        QVERIFY(lights->isHovered());
-        for (int i : {1, 2, 0})
+        for (int i : {1, 2})
             QTest::mouseClick(lights, Qt::LeftButton, {}, lights->circle(i).center().toPoint());
-        QCOMPARE(p.calls, (QStringList{"edit prod", "edit cache", "newTunnel", "check for updates", "close"}));
+        QCOMPARE(p.calls, (QStringList{"edit prod", "edit cache", "newTunnel", "check for updates"}));
     }
 
     void importTabScansTicksAndImports()
