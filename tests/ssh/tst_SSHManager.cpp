@@ -3,6 +3,7 @@
 #include "support/LogCapture.h"
 #include "support/Processes.h"
 #include "support/RunnerRecorder.h"
+#include "support/TempHome.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,12 +33,6 @@ struct Runner {
     RunnerRecorder recorder;
 };
 
-QString contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 // Starts a one-shot login test; its answers ("ok: <message>" or "failed: <message>") are added as they arrive.
 std::shared_ptr<QStringList> runTest(const Tunnel &tunnel, const QString &program,
                                      int deadlineMs = SSHManager::testDeadlineMs)
@@ -54,7 +49,7 @@ std::shared_ptr<QStringList> runTest(const Tunnel &tunnel, const QString &progra
 class SSHManagerTest : public QObject {
     Q_OBJECT
 private slots:
-    void failureTableAndPhrases()
+    void judgementOfSshOutput()
     {
         // The first matching row wins, in table order, case-sensitively (the rows ssh's recorded messages reach are
         // checked on the transcripts).
@@ -73,10 +68,7 @@ private slots:
               "debug1: remote forward success for: x", "debug1: Entering interactive session."})
             QVERIFY(SSHManager::indicatesConnected(phrase));
         QVERIFY(!SSHManager::indicatesConnected("entering interactive session"));
-    }
 
-    void transcriptsReplayed()
-    {
         // What the real ssh printed against a test server (tools/record-ssh-transcripts.sh), played back by a fake
         // ssh that then exits 255 as ssh did (a connected run as when the server drops it) or, where ssh waited for a
         // server that never answered, keeps running.
@@ -116,11 +108,11 @@ private slots:
 
         FakeSsh fake;
         std::vector<std::unique_ptr<Runner>> runners;
+        const auto transcript = [](const char *name) { return QStringLiteral(TRANSCRIPTS_DIR "/%1.txt").arg(name); };
         for (const Case &c : cases) {
-            const QString transcript = QStringLiteral(TRANSCRIPTS_DIR "/%1.txt").arg(c.name);
             const bool timesOut = c.outcome.endsWith("timed out");
-            const QString end = timesOut ? "exec sleep 30" : "exit 255";
-            runners.push_back(std::make_unique<Runner>(fake.write("cat '" + transcript + "'\n" + end, c.name)));
+            const QString script = "cat '" + transcript(c.name) + "'\n" + (timesOut ? "exec sleep 30" : "exit 255");
+            runners.push_back(std::make_unique<Runner>(fake.write(script, c.name)));
             // Only a run that never connects meets the deadline; a short one keeps the test quick.
             if (timesOut)
                 runners.back()->manager.setConnectionDeadline(1500);
@@ -133,8 +125,8 @@ private slots:
             const Case &c = cases.at(i);
             const RunnerRecorder &recorder = runners.at(i)->recorder;
             // The transcript's lines as the log shows them: split at CR and LF, trimmed, empty ones left out.
-            QStringList expectedLog = contents(QStringLiteral(TRANSCRIPTS_DIR "/%1.txt").arg(c.name))
-                                          .split(QRegularExpression("\\s*[\r\n]\\s*"), Qt::SkipEmptyParts);
+            QStringList expectedLog =
+                QString(readFile(transcript(c.name))).split(QRegularExpression("\\s*[\r\n]\\s*"), Qt::SkipEmptyParts);
             if (c.outcome.endsWith("Local port already in use"))
                 expectedLog.append(heldBy);
             if (c.outcome.endsWith("timed out"))
@@ -207,12 +199,8 @@ private slots:
         Runner missing(fake.dir() + "/no-such-ssh");
         missing.manager.start(tunnelFor("m"));
         QVERIFY(missing.recorder.waitForStatuses("m", 1));
-        QVERIFY(!missing.manager.isRunning("m"));
-        QCoreApplication::processEvents();
-        const QStringList launch = missing.recorder.statusTexts("m");
-        QCOMPARE(launch.size(), 1);
-        QVERIFY(launch.first().startsWith("failed: ") && launch.first().size() > 8);
-        QVERIFY(capture.contains("launch failed m: " + launch.first().mid(8)));
+        const QString launch = missing.recorder.statusTexts("m").constFirst();
+        QVERIFY(launch.size() > 8 && capture.contains("launch failed m: " + launch.mid(8)));
 
         // Many lines arriving in large reads: every one whole, none cut at a read boundary.
         Runner chatter(
@@ -220,16 +208,16 @@ private slots:
         chatter.manager.start(tunnelFor("c"));
         QVERIFY(chatter.recorder.waitForStatuses("c", 2));
         QCOMPARE(chatter.recorder.logTexts("c").count("debug1: channel 3: free: direct-tcpip, nchannels 4"), 20000);
+        QVERIFY(!missing.manager.isRunning("m") && missing.recorder.statuses("m").size() == 1);
     }
 
-    void stopsRestartsAndCyclesLeaveNothing()
+    void stopsRestartsCyclesAndCrashesLeaveNothing()
     {
         FakeSsh fake;
         Runner r(fake.write("printf 'debug1: remote forward success for: listen 80, connect h:80\\n'\nexec sleep 30"));
         const quint64 first = r.manager.start(tunnelFor("t", TunnelType::Remote));
         // Reports are queued, never delivered inside start.
-        QVERIFY(r.recorder.statuses("t").isEmpty());
-        QVERIFY(r.manager.isRunning("t"));
+        QVERIFY(r.recorder.statuses("t").isEmpty() && r.manager.isRunning("t"));
         QVERIFY(r.recorder.waitForStatuses("t", 2));
 
         // The replacement is a new run; the old child's exit is never reported, under either run.
@@ -237,10 +225,8 @@ private slots:
         QVERIFY(first > 0 && second > first);
         QTRY_COMPARE(r.recorder.statusTexts("t"), QStringList({"connecting", "connected", "connecting", "connected"}));
         QTRY_COMPARE(r.processObjects(), 1);
-        QList<quint64> runs;
-        for (const RunnerRecorder::Status &s : r.recorder.statuses("t"))
-            runs.append(s.run);
-        QCOMPARE(runs, QList<quint64>({first, first, second, second}));
+        const QList<RunnerRecorder::Status> runs = r.recorder.statuses("t");
+        QVERIFY(runs[0].run == first && runs[1].run == first && runs[2].run == second && runs[3].run == second);
 
         r.manager.stop("t");
         QVERIFY(!r.manager.isRunning("t"));
@@ -255,9 +241,7 @@ private slots:
         };
         // Processes this test has started and not yet reaped, zombies included.
         const auto childProcesses = [] {
-            return contents(QStringLiteral("/proc/self/task/%1/children").arg(QCoreApplication::applicationPid()))
-                .split(' ', Qt::SkipEmptyParts)
-                .size();
+            return QString(readFile("/proc/thread-self/children")).split(' ', Qt::SkipEmptyParts).size();
         };
         QTRY_COMPARE(childProcesses(), 0);
         const qsizetype baseline = descriptors();
@@ -274,6 +258,14 @@ private slots:
         // Stopped runs report nothing, nor do runs stopped before their program had started.
         QCOMPARE(r.recorder.statuses("t").size(), 4);
         QCOMPARE(r.recorder.statusTexts("c"), QStringList());
+
+        // The app dies without any chance to clean up; its ssh child must not outlive it.
+        QProcess app;
+        app.start(QStringLiteral(ORPHAN_PROBE), {fake.write("exec sleep 6071.5", "orphan")});
+        QTRY_COMPARE_WITH_TIMEOUT(processesWith("sleep 6071.5"), 1, 10000);
+        ::kill(pid_t(app.processId()), SIGKILL);
+        QVERIFY(app.waitForFinished());
+        QTRY_COMPARE_WITH_TIMEOUT(processesWith("sleep 6071.5"), 0, 10000);
     }
 
     void argumentsGivenToSsh()
@@ -302,7 +294,7 @@ private slots:
         Tunnel valid = tunnelFor("valid");
         valid.extra = "-o  Foo=a b";
         r.manager.start(valid);
-        QTRY_COMPARE(contents(argsFile), valid.sshArguments().join('\n') + '\n');
+        QTRY_COMPARE(QString(readFile(argsFile)), valid.sshArguments().join('\n') + '\n');
 
         // The login test: a batch login that runs `true`, answered only after the call returns.
         Tunnel t = tunnelFor("t");
@@ -313,7 +305,7 @@ private slots:
         const auto connected = runTest(t, program);
         QVERIFY(connected->isEmpty());
         QTRY_COMPARE(*connected, QStringList{"ok: Connected"});
-        QCOMPARE(contents(argsFile).split('\n'),
+        QCOMPARE(QString(readFile(argsFile)).split('\n'),
                  QStringList({"-o", "BatchMode=yes", "-o", "ConnectTimeout=8", "-o", "StrictHostKeyChecking=no", "-i",
                               "/keys/id", "-J", "jump", "-p", "2222", "gateway", "true", ""}));
 
@@ -329,19 +321,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(processesWith("sleep 4021.5"), 0, SSHManager::killGraceMs + 5000);
         QCOMPARE(late->size(), 1);
         QCOMPARE(missing->size(), 1);
-    }
-
-    void childDiesWithTheApp()
-    {
-        FakeSsh fake;
-        QProcess app;
-        app.start(QStringLiteral(ORPHAN_PROBE), {fake.write("exec sleep 6071.5")});
-        QTRY_COMPARE_WITH_TIMEOUT(processesWith("sleep 6071.5"), 1, 10000);
-
-        // The app dies without any chance to clean up; its ssh child must not outlive it.
-        ::kill(pid_t(app.processId()), SIGKILL);
-        QVERIFY(app.waitForFinished());
-        QTRY_COMPARE_WITH_TIMEOUT(processesWith("sleep 6071.5"), 0, 10000);
     }
 };
 

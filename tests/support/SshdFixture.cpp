@@ -1,11 +1,11 @@
 #include "support/SshdFixture.h"
 
 #include "support/FreePort.h"
+#include "support/TempHome.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <csignal>
 #include <pwd.h>
 #include <sys/prctl.h>
@@ -39,7 +39,7 @@ bool keygen(const QString &path)
 {
     QProcess p;
     p.start(QStringLiteral("ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
-                                           QStringLiteral("-N"), QString(), QStringLiteral("-f"), path});
+                                           QStringLiteral("-N"), QString(), "-f", path});
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
@@ -62,29 +62,11 @@ SshdFixture::~SshdFixture()
     stop();
 }
 
-bool SshdFixture::available()
-{
-    return QFileInfo(sshdPath).isExecutable();
-}
-
-bool SshdFixture::writeFile(const QString &name, const QByteArray &data)
-{
-    QFile file(path(name));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size())
-        return true;
-    m_error = QStringLiteral("cannot write %1: %2").arg(name, file.errorString());
-    return false;
-}
-
 bool SshdFixture::start(quint16 port)
 {
-    if (!available() || !m_dir.isValid()) {
-        m_error = QStringLiteral("no %1 or no temporary folder").arg(sshdPath);
-        return false;
-    }
     // The host key doubles as the client's wrong key: only the client key is authorized.
-    if (!keygen(path(QStringLiteral("host_key"))) || !keygen(path(QStringLiteral("client_key")))) {
-        m_error = QStringLiteral("ssh-keygen failed");
+    if (!available() || !m_dir.isValid() || !keygen(path("host_key")) || !keygen(path("client_key"))) {
+        m_error = QStringLiteral("no %1, no temporary folder or ssh-keygen failed").arg(sshdPath);
         return false;
     }
     // sshd refuses to start without its privilege-separation folder.
@@ -97,24 +79,19 @@ bool SshdFixture::start(quint16 port)
                                               "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
                                               "PermitListen any\nPermitOpen any\nLogLevel VERBOSE\n")
                                    .arg(m_port)
-                                   .arg(path(QStringLiteral("host_key")), path(QStringLiteral("sshd.pid")),
-                                        path(QStringLiteral("client_key.pub")));
+                                   .arg(path("host_key"), path("sshd.pid"), path("client_key.pub"));
         const QString client = QStringLiteral("Host *\n    HostName 127.0.0.1\n    Port %1\n    User %2\n"
                                               "    IdentityFile %3\n    IdentitiesOnly yes\n    IdentityAgent none\n"
                                               "    UserKnownHostsFile %4\n    GlobalKnownHostsFile /dev/null\n"
                                               "    StrictHostKeyChecking accept-new\n    UpdateHostKeys no\n"
                                               "    BatchMode yes\n");
-        const QString knownHosts = path(QStringLiteral("known_hosts"));
-        if (!writeFile(QStringLiteral("sshd_config"), server.toUtf8()) ||
-            !writeFile(QStringLiteral("ssh_config"),
-                       client.arg(m_port).arg(m_user, path(QStringLiteral("client_key")), knownHosts).toUtf8()) ||
-            !writeFile(QStringLiteral("ssh_config_wrong_key"),
-                       client.arg(m_port).arg(m_user, path(QStringLiteral("host_key")), knownHosts).toUtf8()))
-            return false;
-
+        // Written files are not checked: a missing one shows in sshd's or ssh's own complaint.
+        const QString knownHosts = path("known_hosts");
+        writeFile(path("sshd_config"), server.toUtf8());
+        writeFile(path("ssh_config"), client.arg(m_port).arg(m_user, path("client_key"), knownHosts).toUtf8());
+        writeFile(path("ssh_config_wrong_key"), client.arg(m_port).arg(m_user, path("host_key"), knownHosts).toUtf8());
         m_log.clear();
-        m_sshd.start(sshdPath, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"),
-                                path(QStringLiteral("sshd_config"))});
+        m_sshd.start(sshdPath, {"-D", "-e", "-f", path("sshd_config")});
         const QByteArray ready = QStringLiteral("Server listening on 127.0.0.1 port %1").arg(m_port).toUtf8();
         const QDeadlineTimer deadline(15000);
         while (!m_log.contains(ready) && m_sshd.waitForReadyRead(int(deadline.remainingTime()))) {
@@ -129,39 +106,31 @@ bool SshdFixture::start(quint16 port)
     return false;
 }
 
-QList<qint64> SshdFixture::sessionPids() const
-{
-    return m_sshd.state() == QProcess::Running ? childrenOf(m_sshd.processId(), false) : QList<qint64>();
-}
-
+// A stopped listener has process id 0, whose /proc entry does not exist: no sessions.
 void SshdFixture::signalSessions(int signal) const
 {
-    if (m_sshd.state() == QProcess::Running) {
-        for (const qint64 pid : childrenOf(m_sshd.processId(), true))
-            ::kill(pid_t(pid), signal);
-    }
+    for (const qint64 pid : childrenOf(m_sshd.processId(), true))
+        ::kill(pid_t(pid), signal);
 }
 
 void SshdFixture::killSessions()
 {
-    const QList<qint64> sessions = sessionPids();
+    const QList<qint64> sessions = childrenOf(m_sshd.processId(), false);
     signalSessions(SIGKILL);
     // A child stays on the listener's list until it has been reaped.
     (void)QTest::qWaitFor(
-        [&] { return std::ranges::none_of(sessions, [this](qint64 pid) { return sessionPids().contains(pid); }); },
+        [&] {
+            return std::ranges::none_of(
+                sessions, [&](qint64 pid) { return childrenOf(m_sshd.processId(), false).contains(pid); });
+        },
         10000);
 }
 
 void SshdFixture::stop()
 {
-    if (m_sshd.state() == QProcess::NotRunning)
-        return;
     killSessions();
-    m_sshd.terminate();
-    if (!m_sshd.waitForFinished(5000)) {
-        m_sshd.kill();
-        m_sshd.waitForFinished(5000);
-    }
+    m_sshd.kill();
+    m_sshd.waitForFinished(5000);
 }
 
 Tunnel SshdFixture::tunnel(TunnelType type, const QString &id) const
