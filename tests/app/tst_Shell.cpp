@@ -4,10 +4,7 @@
 #include "app/TrayMenu.h"
 #include "engine/EngineHarness.h"
 #include "model/GeneralSettings.h"
-#include "support/TempHome.h"
 #include "ui/UiDriver.h"
-#include "ui/controls/FWButton.h"
-#include "ui/controls/FWTextField.h"
 #include "ui/controls/Segmented.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/theme/SystemColorScheme.h"
@@ -18,7 +15,6 @@
 #include "ui/views/PreferencesView.h"
 #include "ui/views/TrafficLights.h"
 
-#include <QApplication>
 #include <QTest>
 
 namespace {

@@ -1,7 +1,6 @@
-// A minimal StatusNotifierWatcher with a host, on the session bus it is given: what a KDE- or XFCE-style panel
-// offers a tray application. When an item registers it reads the item's menu through com.canonical.dbusmenu and
-// clicks the entry labelled LABEL (its one argument) the way a panel does, printing "clicked LABEL". Exits after the
-// first item, or with status 1 when none registered within ten seconds.
+// A minimal StatusNotifierWatcher with a host, as a KDE- or XFCE-style panel offers it: reads the first registered
+// item's menu through com.canonical.dbusmenu and clicks the entry labelled LABEL (its one argument) the way a panel
+// does, printing "clicked LABEL"; status 1 when there was no such entry or no item within ten seconds.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -88,7 +88,6 @@ start_app() {
     app_pid=$!
     wait_for 100 grep -q "status item installed (dev=true)" "$work/app.log" || fail "no 'status item installed' line"
 }
-# Waits up to twenty seconds for the application to end; fails when it does not, or ends with an error status.
 expect_exit() {
     wait_for 200 eval '! kill -0 "$app_pid" 2>/dev/null' || fail "$1: the application is still running"
     wait "$app_pid"

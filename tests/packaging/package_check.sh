@@ -41,7 +41,6 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$work/cpack.log" 2>
 debs=("$out"/*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb in $out, found: ${debs[*]}"
 deb=${debs[0]}
-echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes, installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
 for dependency in openssh-client libqt6core6 libqt6widgets6; do
     dpkg-deb -f "$deb" Depends | grep -q "\b$dependency\b" ||
         fail "the package does not depend on $dependency: $(dpkg-deb -f "$deb" Depends)"
