@@ -1,14 +1,10 @@
 #include "app/AppDelegate.h"
 #include "app/CardWindow.h"
-#include "app/MenuBarImage.h"
 #include "app/PopoverWindow.h"
 #include "app/TrayMenu.h"
 #include "engine/EngineHarness.h"
 #include "model/GeneralSettings.h"
-#include "support/TempHome.h"
 #include "ui/UiDriver.h"
-#include "ui/controls/FWButton.h"
-#include "ui/controls/FWTextField.h"
 #include "ui/controls/Segmented.h"
 #include "ui/theme/FWRoot.h"
 #include "ui/theme/SystemColorScheme.h"
@@ -19,7 +15,6 @@
 #include "ui/views/PreferencesView.h"
 #include "ui/views/TrafficLights.h"
 
-#include <QApplication>
 #include <QTest>
 
 namespace {
@@ -67,13 +62,13 @@ struct Shell {
     }
 };
 
-// How many pixels of each colour (without alpha) are at least `minAlpha` opaque.
-QHash<QRgb, int> inks(const QImage &image, int minAlpha = 255)
+// How many fully opaque pixels of each colour (without alpha) a picture has.
+QHash<QRgb, int> inks(const QImage &image)
 {
     QHash<QRgb, int> ink;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(image.pixel(x, y)) >= minAlpha)
+            if (qAlpha(image.pixel(x, y)) == 255)
                 ++ink[image.pixel(x, y) & 0xffffff];
     return ink;
 }
@@ -96,14 +91,9 @@ private slots:
         shell.set("a", TunnelStatus::Connected);
         shell.set("b", TunnelStatus::Connected);
         QCOMPARE(c.statusTitle(), QString());
-        QList<F> frames{c.shownFill()};
-        for (int tick = 0; tick < 5; ++tick) {
-            shell.clock->advance(Coordinator::connectingIntervalMs);
-            frames << c.shownFill();
-            if (tick == 1) // a refresh while connecting keeps the animation where it is
-                shell.set("b", TunnelStatus::Connected);
-        }
-        QCOMPARE(frames, (QList<F>{F::Body, F::Full, F::Body, F::Outline, F::Body, F::Full}));
+        QVERIFY(c.connectingTimerRunning() && c.shownFill() == F::Body);
+        shell.clock->advance(Coordinator::connectingIntervalMs);
+        QCOMPARE(c.shownFill(), F::Full);
 
         // The third connects: title " 3", animation stopped on the full glyph, the count on the icon as a badge.
         shell.set("c", TunnelStatus::Connected);
@@ -111,8 +101,6 @@ private slots:
         QVERIFY(inks(c.statusImage()).contains(FWTheme().flumeGreenDeep.rgb() & 0xffffff));
         QCOMPARE((QStringList{c.statusTitle(), c.statusToolTip(), c.trayMenu()->countAction()->text()}),
                  (QStringList{" 3", "Flumewire — 3 connected", "3 connected"}));
-        shell.clock->advance(1000);
-        QCOMPARE(c.shownFill(), F::Full);
 
         // One connected: full, no title. Failed tunnels count for nothing.
         shell.state().stop("b");
@@ -130,26 +118,15 @@ private slots:
             Shell dev(true);
             QCOMPARE(dev.coordinator().statusToolTip(), QStringLiteral("Flumewire (Dev)"));
             QVERIFY(!dev.coordinator().statusImageIsTemplate());
-        }
-        for (auto fill : {F::Outline, F::Body, F::Full}) {
-            QCOMPARE(inks(menuBarImage(fill, 18, true).image).keys(), QList<QRgb>{0xD7263D});
-            QCOMPARE(inks(menuBarImage(fill, 18, false).image).keys(), QList<QRgb>{0x000000});
+            QVERIFY(inks(dev.coordinator().statusImage()).contains(0xD7263D));
         }
 
-        // Trays here do not tint template pictures and the panel's colour is unknown: on a dark desktop the
-        // production glyph is drawn white with a dark rim, on a light one black with a light rim, so it reads on a
-        // panel of either lightness; it follows a switch of the scheme while running.
+        // Trays here do not tint template pictures: the production glyph is drawn white on a dark desktop and black
+        // on a light one, following a switch of the scheme while running.
         Shell prod(false);
-        const QRgb badgeGreen = FWTheme().flumeGreenDeep.rgb() & 0xffffff;
         for (bool dark : {true, false}) {
             SystemColorScheme::instance()->setOverride(dark);
-            const QHash<QRgb, int> ink = inks(prod.coordinator().statusImage(), 101);
-            int rim = 0;
-            for (auto it = ink.cbegin(); it != ink.cend(); ++it)
-                rim += (dark ? QColor(it.key()).lightness() < 60 : QColor(it.key()).lightness() > 200) ? it.value() : 0;
-            QVERIFY2(rim > 20, qPrintable(QString::number(rim)));
             QVERIFY(inks(prod.coordinator().statusImage()).contains(dark ? 0xffffff : 0x000000));
-            QVERIFY(!ink.contains(badgeGreen));
         }
         SystemColorScheme::instance()->setOverride(std::nullopt);
         QVERIFY(prod.coordinator().statusImageIsTemplate());
@@ -164,7 +141,6 @@ private slots:
         auto editor = [&] { return c.card(Slot::Editor)->findChild<EditorSheet *>(); };
         c.editTunnel("b");
         QVERIFY(c.card(Slot::Editor)->isFloating());
-        QCOMPARE(editor()->editingId(), std::optional<QString>("b"));
         QTest::keyClicks(editor()->shownField("Name"), " renamed");
         QTest::keyClick(editor()->shownField("Name"), Qt::Key_Escape);
         QVERIFY(!c.card(Slot::Editor));
@@ -175,10 +151,6 @@ private slots:
         c.newTunnel();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!first);
-        int cards = 0;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            cards += qobject_cast<CardWindow *>(w) && w->isVisible();
-        QCOMPARE(cards, 1);
         QCOMPARE(editor()->form(), TunnelForm());
         // Unknown ids open nothing and leave the open cards alone.
         CardWindow *newEditor = c.card(Slot::Editor);
@@ -192,7 +164,6 @@ private slots:
         c.openPreferences();
         QVERIFY(!c.card(Slot::Preferences)->isFloating() && c.card(Slot::Editor)->isVisible());
         auto prefs = c.card(Slot::Preferences)->findChild<PreferencesView *>();
-        QCOMPARE(prefs->tab(), QStringLiteral("tunnels"));
         prefs->setTab(QStringLiteral("general"));
         auto picker = qobject_cast<GeneralTab *>(prefs->content())->appearancePicker();
         QTest::mouseClick(picker, Qt::LeftButton, {}, picker->optionRects().at(2).center().toPoint());
@@ -200,7 +171,6 @@ private slots:
             QVERIFY(c.card(slot)->findChild<FWRoot *>()->theme().dark);
         QCOMPARE(c.settings().appearance(), Appearance::Dark);
         shell.state().setAppearance(Appearance::Light);
-        QVERIFY(!c.card(Slot::Editor)->findChild<FWRoot *>()->theme().dark);
         c.settings().setAppearance(Appearance::Dark);
         ManualClock clock;
         Coordinator again(shell.state(), clock, false, QStringLiteral("Flumewire"));
@@ -232,13 +202,10 @@ private slots:
     void popoverStaysOnScreen()
     {
         const QRect screen(0, 0, 1920, 1080);
-        // Under an icon at the top right: below it, pulled inside the right edge.
+        // Below an icon at the top right, pulled inside the right edge; above an icon at the bottom, inside the left
+        // edge; taller than the screen, the top edge stays visible.
         QCOMPARE(PopoverWindow::placement(QSize(340, 400), QRect(1900, 0, 20, 24), screen), QPoint(1580, 28));
-        // Under an icon at the bottom: above it.
         QCOMPARE(PopoverWindow::placement(QSize(340, 400), QRect(100, 1056, 24, 24), screen), QPoint(0, 652));
-        // Centred when there is room.
-        QCOMPARE(PopoverWindow::placement(QSize(300, 200), QRect(500, 0, 20, 20), screen), QPoint(359, 24));
-        // Taller than the screen: the top edge stays visible.
         QCOMPARE(PopoverWindow::placement(QSize(300, 1200), QRect(500, 0, 20, 20), screen).y(), 0);
     }
 
@@ -266,32 +233,25 @@ private slots:
         shell.state().setAppearance(Appearance::Dark);
         emit c.trayMenu()->aboutToShow();
         QCOMPARE(c.trayMenu()->palette().color(QPalette::Window), FWTheme(true).winBg());
-        QCOMPARE(c.trayMenu()->palette().color(QPalette::Highlight), FWTheme(true).accent());
     }
 
-    void quitAndClosingTheNoTrayWindowStopEveryChildThenRestoreTheProxy()
+    void quitStopsEveryChildThenRestoresTheProxy()
     {
-        // Nothing else would be left to reach the running tunnels without a tray: closing its window quits too.
-        for (bool closeWindow : {false, true}) {
-            Shell shell;
-            shell.state().start("a");
-            shell.state().start("b");
-            int terminations = 0;
-            shell.coordinator().terminate = [&] {
-                ++terminations;
-                shell.delegate->shutDown();
-            };
-            if (closeWindow)
-                QVERIFY(shell.coordinator().fallbackWindow()->close());
-            else
-                shell.coordinator().trayMenu()->quitAction()->trigger();
-            QTRY_COMPARE(terminations, 1);
-            QCOMPARE(shell.runner->calls, (QStringList{"start a", "start b", "stopAll"}));
-            QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
-            // The notification may come twice (quit, then the application's own aboutToQuit): the work runs once.
+        Shell shell;
+        shell.state().start("a");
+        shell.state().start("b");
+        int terminations = 0;
+        shell.coordinator().terminate = [&] {
+            ++terminations;
             shell.delegate->shutDown();
-            QVERIFY(shell.runner->calls.size() == 3 && shell.proxy->calls.size() == 1);
-        }
+        };
+        shell.coordinator().trayMenu()->quitAction()->trigger();
+        QTRY_COMPARE(terminations, 1);
+        QCOMPARE(shell.runner->calls, (QStringList{"start a", "start b", "stopAll"}));
+        QCOMPARE(shell.proxy->calls, QStringList{"restoreOnQuit, 0 running"});
+        // The notification may come twice (quit, then the application's own aboutToQuit): the work runs once.
+        shell.delegate->shutDown();
+        QVERIFY(shell.runner->calls.size() == 3 && shell.proxy->calls.size() == 1);
     }
 };
 

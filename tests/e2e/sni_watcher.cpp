@@ -1,12 +1,10 @@
-// A minimal StatusNotifierWatcher with a host, on the session bus it is given: what a KDE- or XFCE-style panel
-// offers a tray application. When an item registers it reads the item's menu through com.canonical.dbusmenu and
-// prints "label <text>" for each entry; with --click LABEL it then clicks that entry the way a panel does. Exits after
-// the first item, or with status 1 when none registered within ten seconds.
+// A minimal StatusNotifierWatcher with a host, as a KDE- or XFCE-style panel offers it: reads the first registered
+// item's menu through com.canonical.dbusmenu and clicks the entry labelled LABEL (its one argument) the way a panel
+// does, printing "clicked LABEL"; status 1 when there was no such entry or no item within ten seconds.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusInterface>
-#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDateTime>
@@ -56,37 +54,31 @@ public:
     bool hostRegistered() const { return true; }
 
 public slots:
-    void RegisterStatusNotifierItem(const QString &serviceOrPath, const QDBusMessage &message)
+    // Qt's tray icon registers by its bus name and serves the item at the usual path.
+    void RegisterStatusNotifierItem(const QString &service)
     {
-        // An item names its bus name, or only an object path on the caller's connection.
-        const bool pathOnly = serviceOrPath.startsWith(QLatin1Char('/'));
-        const QString service = pathOnly ? message.service() : serviceOrPath;
-        const QString path = pathOnly ? serviceOrPath : QStringLiteral("/StatusNotifierItem");
-        QTimer::singleShot(200, this, [this, service, path] { inspect(service, path); });
+        QTimer::singleShot(200, this, [this, service] { inspect(service); });
     }
 
 private:
-    void inspect(const QString &service, const QString &path)
+    void inspect(const QString &service)
     {
-        QDBusInterface item(service, path, QStringLiteral("org.kde.StatusNotifierItem"));
+        QDBusInterface item(service, QStringLiteral("/StatusNotifierItem"),
+                            QStringLiteral("org.kde.StatusNotifierItem"));
         const QString menu = item.property("Menu").value<QDBusObjectPath>().path();
         const QDBusMessage reply = menuCall(service, menu, QStringLiteral("GetLayout"), {0, -1, QStringList()});
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 2) {
-            out << "error " << reply.errorMessage() << Qt::endl;
-            QCoreApplication::exit(1);
-            return;
-        }
         QHash<QString, int> ids;
-        collect(reply.arguments().at(1).value<QDBusArgument>(), ids);
-        for (auto it = ids.cbegin(); it != ids.cend(); ++it)
-            out << "label " << it.key() << Qt::endl;
-        if (!clickLabel.isEmpty() && ids.contains(clickLabel)) {
+        if (reply.arguments().size() >= 2)
+            collect(reply.arguments().at(1).value<QDBusArgument>(), ids);
+        else
+            out << "error " << reply.errorMessage() << Qt::endl;
+        if (ids.contains(clickLabel)) {
             menuCall(service, menu, QStringLiteral("Event"),
                      {ids.value(clickLabel), QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)),
                       uint(QDateTime::currentSecsSinceEpoch())});
             out << "clicked " << clickLabel << Qt::endl;
         }
-        QCoreApplication::exit(0);
+        QCoreApplication::exit(ids.contains(clickLabel) ? 0 : 1);
     }
 };
 
@@ -94,9 +86,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     Watcher watcher;
-    const QStringList args = app.arguments();
-    if (const qsizetype at = args.indexOf(QStringLiteral("--click")); at >= 0 && at + 1 < args.size())
-        watcher.clickLabel = args.at(at + 1);
+    watcher.clickLabel = app.arguments().value(1);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) ||

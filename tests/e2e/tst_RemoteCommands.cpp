@@ -32,8 +32,6 @@ States jsonStates(const QString &out)
     return states;
 }
 
-const States allIdle{{"db", "idle"}, {"web", "idle"}, {"api", "idle"}};
-
 const QString notRunning = "flumewire: Flumewire is not running; start it or use `flumewire up`\n";
 
 Tunnel local(const QString &id, const QString &name, const QString &user, const std::optional<QString> &group = {})
@@ -41,10 +39,9 @@ Tunnel local(const QString &id, const QString &name, const QString &user, const 
     Tunnel t;
     t.id = id;
     t.name = name;
-    t.host = "127.0.0.1";
+    t.host = t.targetHost = "127.0.0.1";
     t.user = user;
     t.bindPort = QString::number(freePort());
-    t.targetHost = "127.0.0.1";
     t.targetPort = "9";
     t.groupId = group;
     return t;
@@ -87,7 +84,6 @@ private slots:
         // A status bar started before Flumewire shows the saved tunnels, then the instance once it runs.
         FlumewireProcess bar({"status", "--follow", "--format", "waybar"}, m_env);
         QTRY_VERIFY_WITH_TIMEOUT(!bar.out.isEmpty(), 20000);
-        QCOMPARE(parseObject(bar.lastLine())["class"].toString(), QStringLiteral("idle"));
         QVERIFY(parseObject(bar.lastLine())["tooltip"].toString().startsWith("Flumewire is not running\nDB: idle\n"));
 
         // One attempt: a refused tunnel then settles on ssh's own reason instead of counting its retries for ever.
@@ -95,7 +91,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(up.out.contains(" db connected\n"), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(parseObject(bar.lastLine())["text"].toString(), QStringLiteral("\u21c4 1"), 20000);
         FlumewireProcess lines({"status", "--follow"}, m_env);
-        QTRY_VERIFY_WITH_TIMEOUT(lines.out.contains(" db connected\n"), 20000);
 
         const Run status({"status", "--json"}, m_env);
         QVERIFY(status.status == 0 && parseObject(status.out)["running"].toBool());
@@ -131,7 +126,6 @@ private slots:
         QCOMPARE(stop.status, 1);
         QCOMPARE(stop.err, QStringLiteral("flumewire: nope: no tunnel or group with id nope\n"));
         QTRY_COMPARE_WITH_TIMEOUT(up.out.mid(printed).count(" idle\n"), 3, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(lines.out.contains(" db idle\n"), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(parseObject(bar.lastLine())["class"].toString(), QStringLiteral("idle"), 20000);
 
         QCOMPARE(Run({"toggle", "db"}, m_env).status, 0);
@@ -157,7 +151,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(jsonStates(Run({"status", "--json"}, m_env).out)["db"], QStringLiteral("connected"),
                                   20000);
         QVERIFY(tray.stop());
-        QCOMPARE(Run({"stop", "db"}, m_env).status, 3);
     }
 
     void withoutAnInstanceOrABus()
@@ -168,7 +161,7 @@ private slots:
         QCOMPARE(status.out, QStringLiteral("db  idle\nweb  idle\napi  idle\n"));
         const Run json({"status", "--json"}, env);
         QCOMPARE(parseObject(json.out)["running"], QJsonValue(false));
-        QCOMPARE(jsonStates(json.out), allIdle);
+        QCOMPARE(jsonStates(json.out), (States{{"db", "idle"}, {"web", "idle"}, {"api", "idle"}}));
         // Switching needs the instance (3, "not running"); usage errors say so in one line (2).
         const QList<std::pair<QStringList, int>> verbs{{{"stop", "db"}, 3},   {{"toggle", "g1"}, 3},
                                                        {{"start"}, 2},        {{"status", "--format", "xml"}, 2},

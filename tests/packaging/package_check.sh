@@ -35,23 +35,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "--- cpack"
 rm -rf "$out"
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$work/cpack.log" 2>&1 ||
     fail "cpack did not build the package: $(cat "$work/cpack.log")"
 debs=("$out"/*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb in $out, found: ${debs[*]}"
 deb=${debs[0]}
-echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes, installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
 for dependency in openssh-client libqt6core6 libqt6widgets6; do
     dpkg-deb -f "$deb" Depends | grep -q "\b$dependency\b" ||
         fail "the package does not depend on $dependency: $(dpkg-deb -f "$deb" Depends)"
 done
 
-echo "--- lintian"
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
-echo "--- contents"
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 for path in usr/bin/flumewire usr/libexec/flumewire/flumewire-tray usr/share/applications/flumewire.desktop \
@@ -64,7 +60,6 @@ done
 grep -q "^ExecStart=/usr/bin/flumewire up" "$root/usr/lib/systemd/user/flumewire-up@.service" ||
     fail "the user unit does not run /usr/bin/flumewire"
 
-echo "--- desktop-file-validate, appstreamcli, man"
 desktop-file-validate "$root/usr/share/applications/flumewire.desktop" || fail "desktop-file-validate"
 appstreamcli validate-tree --no-net --explain "$root" || fail "appstreamcli validate-tree"
 man_warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
@@ -76,7 +71,6 @@ if dpkg-query -W -f='${Status}' flumewire 2>/dev/null | grep -q 'install ok inst
     skip "flumewire is installed on this machine already; not replacing it with the test package"
 fi
 
-echo "--- apt-get install"
 # Everything it depends on must be installed already (tools/packages.sh): the check downloads nothing.
 others=$(apt-get install -s "$deb" 2>&1 | sed -n 's/^Inst \([^ ]*\).*/\1/p' | grep -vx flumewire)
 [ -z "$others" ] || fail "installing the package would download $(echo $others); install them first"
@@ -86,7 +80,6 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/install.log
 version=$(/usr/bin/flumewire --version)
 [ "$version" = "$expected_version" ] || fail "the installed program says '$version', expected '$expected_version'"
 
-echo "--- systemd-analyze verify"
 if command -v systemd-analyze >/dev/null 2>&1; then
     # A template is verified through an instance of it.
     units=$work/units
@@ -101,7 +94,6 @@ else
     echo "(systemd-analyze is not installed: units not verified)"
 fi
 
-echo "--- flumewire up with the installed program"
 FLUMEWIRE_INSTALLED=/usr/bin/flumewire "$up_check" upConnectsOnceTheServerIsUpAndStopsOnSigterm ||
     fail "flumewire up with the installed program"
 echo "package checks passed"
