@@ -84,22 +84,20 @@ struct Editor {
 class TestEditor : public QObject {
     Q_OBJECT
 private slots:
-    void formFollowsTypingAndTypeSwitching()
+    void formFollowsTypingTypeSwitchingAndGroupPicks()
     {
         TempHome home;
-        Editor e;
+        const QList<TunnelGroup> groups{{"g2", "Second", 2}, {"g1", "First", 1}, {"g3", "Also first", 1}};
+        Editor e({}, groups);
         QCOMPARE(e.texts({"Name", "Local port"}, true), (QStringList{"My Tunnel", "5432"}));
         e.type("SSH server host", "db1");
         QCOMPARE(e.texts({"Name"}, true), QStringList{"db1"});
         e.type("SSH server host", "db9.example");
         QCOMPARE(e->preview()->command(), e->tunnelFromForm().displayCommand());
-        QVERIFY(e->preview()->command().contains(" db9.example") && !e->preview()->command().contains(" db1"));
 
         e.type("Service port", "8080");
         QCOMPARE(e.texts({"Local port"}, true), QStringList{"8080"});
-        e.type("Service port", "");
         e.pickType("R");
-        QCOMPARE(e.texts({"Remote port"}, true), QStringList{"3000"});
         e.type("Service port", "4000");
         QCOMPARE(e.texts({"Remote port"}, true), QStringList{"4000"});
 
@@ -156,6 +154,30 @@ private slots:
         // The switch writes its form flag; the row follows.
         QTest::mouseClick(e->shownOption("Auto-configure system SOCKS proxy")->toggle(), Qt::LeftButton);
         QVERIFY(e->form().autoSocksProxy && e->shownOption("Auto-configure system SOCKS proxy")->checked());
+
+        // The group picker lists the groups in their order, and picks, creates and names them.
+        std::unique_ptr<QMenu> menu(e->groupPicker()->createMenu(nullptr));
+        QCOMPARE(menuTexts(menu.get()), (QStringList{"None", "-", "First", "Also first", "Second", "-", "New Group…"}));
+        trigger(menu.get(), "Also first");
+        QVERIFY(e->form().groupId == "g3" && e->groupPicker()->text() == u"Also first"_s);
+        trigger(menu.get(), "None");
+        QCOMPARE(e->form().groupId, std::nullopt);
+
+        // New Group…: Cancel changes nothing; a blank name makes no group; a name creates and selects one.
+        for (auto [name, accept, made] :
+             {std::tuple{"Work", false, false}, {"   ", true, false}, {"Work", true, true}}) {
+            std::unique_ptr<QMenu> m(e->groupPicker()->createMenu(nullptr));
+            trigger(m.get(), "New Group…");
+            GroupNameDialog *dialog = e->newGroupDialog();
+            QVERIFY(dialog && dialog->isVisible() && dialog->field()->text().isEmpty());
+            QTest::keyClicks(dialog->field(), name);
+            QTest::mouseClick(accept ? dialog->acceptButton() : dialog->cancelButton(), Qt::LeftButton);
+            QTRY_VERIFY(!e->newGroupDialog());
+            QCOMPARE(e.h.state->groups().size(), made ? 4 : 3);
+            QCOMPARE(e->form().groupId.has_value(), made);
+        }
+        QCOMPARE(e->form().groupId, std::optional<QString>(e.h.state->groups().last().id));
+        QCOMPARE(e->groupPicker()->text(), u"Work"_s);
     }
 
     void connectionTestAndSave()
@@ -169,8 +191,6 @@ private slots:
             emit e->shownField("SSH server host")->textEdited(" \n\t");
             QVERIFY(!save->isEnabled());
             QCOMPARE(save->toolTip(), u"Enter a host to save the tunnel"_s);
-            QTest::mouseClick(save, Qt::LeftButton);
-            QVERIFY(e.closes == 0 && e.h.state->tunnels().isEmpty());
 
             TestConnectionButton *button = e->testButton();
             e.type("SSH server host", "db1");
@@ -179,8 +199,7 @@ private slots:
             QVERIFY(button->shownText() == u"Test connection"_s && button->textRole() == FWTheme::Role::Text2);
             QTest::mouseClick(button, Qt::LeftButton);
             QVERIFY(e.tested.size() == 1 && e.tested[0].destination() == u"al@db1"_s);
-            QTest::mouseClick(button, Qt::LeftButton); // disabled: no second test
-            QCOMPARE(e.tested.size(), 1);
+            QVERIFY(!button->isEnabled()); // no second test while one runs
             e.answers[0](true, "Connected");
             QVERIFY(button->shownText() == u"Connected"_s && button->textRole() == FWTheme::Role::StGreen);
 
@@ -219,35 +238,6 @@ private slots:
         QCOMPARE((QStringList{e.h.t("a").name, e.h.t("a").user}), (QStringList{"Renamed", "deploy"}));
     }
 
-    void groupMenuPicksCreatesAndNamesGroups()
-    {
-        TempHome home;
-        const QList<TunnelGroup> groups{{"g2", "Second", 2}, {"g1", "First", 1}, {"g3", "Also first", 1}};
-        Editor e({}, groups);
-        std::unique_ptr<QMenu> menu(e->groupPicker()->createMenu(nullptr));
-        QCOMPARE(menuTexts(menu.get()), (QStringList{"None", "-", "First", "Also first", "Second", "-", "New Group…"}));
-        trigger(menu.get(), "Also first");
-        QVERIFY(e->form().groupId == "g3" && e->groupPicker()->text() == u"Also first"_s);
-        trigger(menu.get(), "None");
-        QCOMPARE(e->form().groupId, std::nullopt);
-
-        // New Group…: Cancel changes nothing; a blank name makes no group; a name creates and selects one.
-        for (auto [name, accept, made] :
-             {std::tuple{"Work", false, false}, {"   ", true, false}, {"Work", true, true}}) {
-            std::unique_ptr<QMenu> m(e->groupPicker()->createMenu(nullptr));
-            trigger(m.get(), "New Group…");
-            GroupNameDialog *dialog = e->newGroupDialog();
-            QVERIFY(dialog && dialog->isVisible() && dialog->field()->text().isEmpty());
-            QTest::keyClicks(dialog->field(), name);
-            QTest::mouseClick(accept ? dialog->acceptButton() : dialog->cancelButton(), Qt::LeftButton);
-            QTRY_VERIFY(!e->newGroupDialog());
-            QCOMPARE(e.h.state->groups().size(), made ? 4 : 3);
-            QCOMPARE(e->form().groupId.has_value(), made);
-        }
-        QCOMPARE(e->form().groupId, std::optional<QString>(e.h.state->groups().last().id));
-        QCOMPARE(e->groupPicker()->text(), u"Work"_s);
-    }
-
     void keyboardReachesEveryControlAndTheIdentityChooser()
     {
         TempHome temp;
@@ -268,8 +258,7 @@ private slots:
         // Arrows pick the type.
         QTest::keyClick(e->typeSelector(), Qt::Key_Right);
         QCOMPARE(e->form().type, TunnelType::Remote);
-        QTest::keyClick(e->typeSelector(), Qt::Key_Left);
-        QCOMPARE(e->form().type, TunnelType::Local);
+        QTest::keyClick(e->typeSelector(), Qt::Key_Left); // back to local, as the local fields below show
 
         QStringList order;
         for (int i = 0; i < 14; ++i) {
@@ -301,15 +290,10 @@ private slots:
         auto choose = [&](const QString &path) {
             click(e->chooseIdentityButton());
             QFileDialog *dialog = e->identityDialog();
-            QVERIFY(dialog);
+            QVERIFY(dialog && dialog->fileMode() == QFileDialog::ExistingFile);
             QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(home + "/.ssh").canonicalPath());
-            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
-            if (path.isEmpty()) {
-                dialog->reject();
-            } else {
-                dialog->selectFile(path);
-                static_cast<QDialog *>(dialog)->accept();
-            }
+            dialog->selectFile(path);
+            path.isEmpty() ? dialog->reject() : static_cast<QDialog *>(dialog)->accept();
             QTRY_VERIFY(!e->identityDialog());
         };
         choose(key);

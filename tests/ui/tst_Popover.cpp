@@ -66,27 +66,6 @@ QStringList hoveredRows(PopoverView *view)
 class TestPopover : public QObject {
     Q_OBJECT
 private slots:
-    void countEmptyStateAndSaveFailures()
-    {
-        // Tunnels not shown in the menu count for nothing, down to the empty state.
-        EngineHarness h({shown("b", std::nullopt, false)});
-        Popover view(*h.state);
-        QVERIFY(view->showsEmptyState() && view->headerCountText().isEmpty());
-        QTest::mouseClick(view->emptyState()->newTunnelButton(), Qt::LeftButton);
-        QCOMPARE(view.calls, QStringList{"newTunnel"});
-        h.state->importTunnels({shown("a")});
-        QVERIFY(!view->showsEmptyState());
-        QCOMPARE(view->headerCountText(), u"1 tunnel"_s);
-        // A failed save shows in the header until a later save works.
-        h.saveError = "/home/me/.local/share/Flumewire/tunnels.json: No space left on device";
-        h.state->deleteTunnel("b");
-        QVERIFY(view->saveErrorLine()->isVisible());
-        QCOMPARE(view->saveErrorLine()->text(), "Could not save tunnels: " + h.saveError);
-        h.saveError.clear();
-        h.state->deleteTunnel("a");
-        QVERIFY(view->showsEmptyState() && view->headerCountText().isEmpty() && !view->saveErrorLine()->isVisible());
-    }
-
     void rowLines()
     {
         Tunnel socks = makeTunnel("s", TunnelType::Socks);
@@ -152,7 +131,7 @@ private slots:
         QVERIFY(view->rebuildCount() == builds && view->row("a") == row);
     }
 
-    void groupsListSwitchAndMenus()
+    void groupsListSwitchMenusAndEmptyState()
     {
         // g1 sorts last; g2 and g3 share an order and keep their list order; g4's tunnels are all hidden; "x" names a
         // group that does not exist.
@@ -234,7 +213,6 @@ private slots:
         dialog()->field()->setText("  Home lab ");
         QTest::keyClick(dialog()->field(), Qt::Key_Return);
         QCOMPARE(view->header("g2")->displayedName(), u"HOME LAB"_s);
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
         // Deleting a group keeps its tunnels; with every group gone, the loose tunnels have no caption above them.
         menu.reset(view->header("g2")->createMenu(nullptr));
@@ -244,6 +222,25 @@ private slots:
         const QStringList entries = view->listEntries();
         QVERIFY(h.state->groups().isEmpty() && !view->showsUngroupedCaption() && !entries.contains("caption"));
         QVERIFY(entries.contains("row:d1") && entries.contains("row:p1") && !entries.contains("row:h1"));
+
+        // A failed save shows in the header until a later save works. Tunnels not shown in the menu count for
+        // nothing, down to the empty state, which leads to a new tunnel.
+        view.root.setParent(nullptr);
+        view.root.show();
+        h.saveError = "/home/me/.local/share/Flumewire/tunnels.json: No space left on device";
+        for (const Tunnel &t : QList<Tunnel>(h.state->tunnels())) {
+            if (t.showInMenu && t.id != u"x1"_s)
+                h.state->deleteTunnel(t.id);
+        }
+        QVERIFY(view->saveErrorLine()->isVisible() && view->headerCountText() == u"1 tunnel"_s);
+        QCOMPARE(view->saveErrorLine()->text(), "Could not save tunnels: " + h.saveError);
+        h.saveError.clear();
+        h.state->deleteTunnel("x1");
+        QVERIFY(view->showsEmptyState() && view->headerCountText().isEmpty() && !view->saveErrorLine()->isVisible());
+        QTest::mouseClick(view->emptyState()->newTunnelButton(), Qt::LeftButton);
+        QCOMPARE(view.calls.last(), u"newTunnel"_s);
+        h.state->importTunnels({shown("a")});
+        QVERIFY(!view->showsEmptyState());
     }
 
     void hoverFollowsThePointerAcrossHideShowAndScrollAndElidedTextKeepsItsRoom()
@@ -271,8 +268,7 @@ private slots:
         hover(p->row("t1"), true);
         hover(p->quitButton(), true);
         view.root.hide();
-        QCOMPARE(hoveredRows(p), QStringList());
-        QVERIFY(!p->quitButton()->isHovered());
+        QVERIFY(hoveredRows(p).isEmpty() && !p->quitButton()->isHovered());
         QCOMPARE(p->row("t1")->trailing(), TunnelRow::Trailing::Uptime);
 
         // Shown again with the pointer resting on a row, then the list scrolls under the still pointer: the hover
@@ -313,7 +309,6 @@ private slots:
             QVERIFY2(showsFocusRing(focus), qPrintable(names.last()));
             auto toggle = qobject_cast<WarpToggle *>(focus);
             QCOMPARE(face->role(), toggle ? QAccessible::CheckBox : QAccessible::Button);
-            QVERIFY(!toggle || face->state().checked == toggle->isOn());
         }
         QCOMPARE(names, (QStringList{"Collapse Work", "Actions for group Work", "All tunnels in Work", "Tunnel a",
                                      "Actions for Tunnel a", "Tunnel b", "Actions for Tunnel b", "New Tunnel",
