@@ -41,7 +41,6 @@ struct World {
         connect(id);
         engine.runner.exitWith(id, QStringLiteral("Disconnected"));
     }
-    S status(const QString &id) { return engine.t(id).status; }
     // Every tunnel as "id status starts", with "pending" while a retry waits.
     QString summary()
     {
@@ -62,8 +61,6 @@ class TestDesktopEvents : public QObject {
 private:
     PrivateBus m_bus;
 
-    QDBusConnection bus(const QString &name) { return m_bus.connect(name); }
-
 private slots:
     void initTestCase()
     {
@@ -71,9 +68,19 @@ private slots:
         QVERIFY2(m_bus.start(), qPrintable(m_bus.error()));
     }
 
-    void launchAtLoginIsTheAutostartEntry()
+    void loginItemAndSettingsAreKept()
     {
         TempHome home;
+        // Each setting is written as it is set; a value of the wrong type reads as the default.
+        GeneralSettings settings(UserDefaults::defaultPath(false));
+        QVERIFY(settings.setNotifyOnConnect(false) && settings.setNotifyOnDisconnect(true) &&
+                settings.setDisconnectOnSleep(false) && settings.setAppearance(Appearance::Dark));
+        QVERIFY(settings.defaults().setValue(UserDefaults::reconnectOnWakeKey, QStringLiteral("no")));
+        GeneralSettings again(UserDefaults::defaultPath(false));
+        QCOMPARE((QList<int>{again.notifyOnConnect(), again.notifyOnDisconnect(), again.disconnectOnSleep(),
+                             again.reconnectOnWake(), int(again.appearance())}),
+                 (QList<int>{false, true, false, true, int(Appearance::Dark)}));
+
         // A program path with a space and a dollar sign survives the entry's quoting rules.
         LoginItem item(QStringLiteral("/opt/Flume wire/$bin/flumewire"));
         QCOMPARE(item.setEnabled(true), std::nullopt);
@@ -100,33 +107,17 @@ private slots:
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files), QStringList());
     }
 
-    void generalSettingsAreKeptTypeChecked()
-    {
-        TempHome home;
-        const QString path = UserDefaults::defaultPath(false);
-        QVERIFY(GeneralSettings(path).setNotifyOnConnect(false) && GeneralSettings(path).setNotifyOnDisconnect(true) &&
-                GeneralSettings(path).setDisconnectOnSleep(false) &&
-                GeneralSettings(path).setAppearance(Appearance::Dark));
-        GeneralSettings again(path);
-        QCOMPARE((QList<int>{again.notifyOnConnect(), again.notifyOnDisconnect(), again.disconnectOnSleep(),
-                             again.reconnectOnWake(), int(again.appearance())}),
-                 (QList<int>{false, true, false, true, int(Appearance::Dark)}));
-        // A value of the wrong type reads as the default.
-        QVERIFY(again.defaults().setValue(UserDefaults::reconnectOnWakeKey, QStringLiteral("no")));
-        QVERIFY(again.reconnectOnWake());
-    }
-
     void notificationsOnConnectDisconnectAndSaveFailure()
     {
         // Without a notification service nothing is posted, and nothing fails.
-        QVERIFY(!DesktopNotifier(bus(QStringLiteral("no-service")), QStringLiteral("Flumewire")).notify("x"));
+        QVERIFY(!DesktopNotifier(m_bus.connect(QStringLiteral("no-service")), QStringLiteral("Flumewire")).notify("x"));
         QVERIFY(!DesktopNotifier(QDBusConnection(QStringLiteral("never-connected")), QStringLiteral("x")).notify("x"));
 
-        FakeNotifications service(bus(QStringLiteral("notifications")));
+        FakeNotifications service(m_bus.connect(QStringLiteral("notifications")));
         Tunnel a = makeTunnel("a");
         a.name = QStringLiteral("Staging DB");
         World w({a, makeTunnel("b", TunnelType::Socks)});
-        w.attach(bus(QStringLiteral("app-notify")));
+        w.attach(m_bus.connect(QStringLiteral("app-notify")));
         w.connect("a");
 
         // Disconnect notices are off by default; a user's stop never gives one. The notice says what the popover says
@@ -149,12 +140,12 @@ private slots:
 
     void sleepStopsWantedTunnelsAndWakeBringsThemBack()
     {
-        FakeLogind logind(bus(QStringLiteral("logind")));
+        FakeLogind logind(m_bus.connect(QStringLiteral("logind")));
         World w({makeTunnel("on"), makeTunnel("retrying"), makeTunnel("off")});
         w.connect("on");
         w.dropped("retrying");
         QCOMPARE(w.summary(), "on connected 1, retrying failed 1 pending, off idle 0");
-        w.attach(bus(QStringLiteral("app-sleep")));
+        w.attach(m_bus.connect(QStringLiteral("app-sleep")));
         // The machine waits for us: a delay lock is held while "disconnect on sleep" is on.
         QTRY_COMPARE(logind.locksHeld(), 1);
 
@@ -170,10 +161,10 @@ private slots:
         w.engine.runner.report("on", S::Connected);
         w.settings.setReconnectOnWake(false);
         logind.prepareForSleep(true);
-        QTRY_COMPARE(w.status("on"), S::Idle);
+        QTRY_COMPARE(w.engine.t("on").status, S::Idle);
         logind.prepareForSleep(false);
         QTRY_COMPARE(logind.locksHeld(), 1);
-        QCOMPARE(w.status("on"), S::Idle);
+        QCOMPARE(w.engine.t("on").status, S::Idle);
 
         // Without "disconnect on sleep" the lock goes and tunnels keep running through the sleep; with reconnect on,
         // the connected ones start afresh after the wake (their sessions are gone).
@@ -185,18 +176,18 @@ private slots:
         logind.prepareForSleep(true);
         logind.prepareForSleep(false);
         QTRY_COMPARE(w.engine.runner.startsOf("on"), starts + 1);
-        QCOMPARE(w.status("on"), S::Connecting);
+        QCOMPARE(w.engine.t("on").status, S::Connecting);
     }
 
     void networkChangesRestartConnectedAndRetryFailedTunnels()
     {
-        FakeNetworkManager nm(bus(QStringLiteral("nm")));
+        FakeNetworkManager nm(m_bus.connect(QStringLiteral("nm")));
         World w({makeTunnel("up"), makeTunnel("retrying"), makeTunnel("off"), makeTunnel("gaveUp")});
         w.connect("up");
         w.dropped("retrying");
         w.state().start("gaveUp");
         w.state().stop("gaveUp");
-        w.attach(bus(QStringLiteral("app-nm")));
+        w.attach(m_bus.connect(QStringLiteral("app-nm")));
         NetworkWatcher &watcher = w.events->networkWatcher();
         QTRY_VERIFY(watcher.isReady());
         QCOMPARE(watcher.connectivity(), NetworkWatcher::connectivityFull);
