@@ -47,7 +47,7 @@ QByteArrayList keptCopies(const QString &path)
 class StoreTest : public QObject {
     Q_OBJECT
 private slots:
-    void locationSeedingAndRoundTrip()
+    void locationSeedingRoundTripAndBorrowing()
     {
         TempHome home;
         QCOMPARE(Store::tunnelsPath(false), home.dataHome() + "/Flumewire/tunnels.json");
@@ -67,6 +67,21 @@ private slots:
         const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, false);
         QCOMPARE(r.tunnels, tunnels);
         QCOMPARE(r.groups, QList<TunnelGroup>({{"grp-A", "Prod", 0}}));
+
+        // A development build borrows the installed build's tunnels it lacks, switched off and without their groups.
+        home.write("data/Flumewire-Dev/tunnels.json", arrayOf({tunnelJson("own")}));
+        home.write("data/Flumewire/tunnels.json",
+                   arrayOf({tunnelJson("own"), tunnelJson("p1", R"(,"autostart":true,"groupId":"grp-A")"),
+                            tunnelJson("p2"), tunnelJson("p2")}));
+        const Store::LoadResult dev = Store::load(std::nullopt, std::nullopt, true);
+        QCOMPARE(tunnelIds(dev.tunnels), QStringList({"own", "p1", "p2", "p2"}));
+        QCOMPARE(dev.borrowedIds, QSet<QString>({"p1", "p2"}));
+        QVERIFY(!dev.tunnels[1].autostart && !dev.tunnels[1].groupId);
+
+        // An installed build borrows nothing; an unreadable installed file lends nothing.
+        QVERIFY(Store::load(std::nullopt, std::nullopt, false).borrowedIds.isEmpty());
+        home.write("data/Flumewire/tunnels.json", "[1]");
+        QVERIFY(Store::load(std::nullopt, std::nullopt, true).borrowedIds.isEmpty());
     }
 
     void unusableFilesAreKeptAndGroupsChecked()
@@ -118,25 +133,6 @@ private slots:
         // A creator's own tunnel list means no groups file is read.
         r = Store::load(Store::sampleTunnels(), std::nullopt, false);
         QVERIFY(r.groups.isEmpty() && !r.seeded);
-    }
-
-    void developmentBuildBorrows()
-    {
-        TempHome home;
-        home.write("data/Flumewire-Dev/tunnels.json", arrayOf({tunnelJson("own")}));
-        home.write("data/Flumewire/tunnels.json",
-                   arrayOf({tunnelJson("own"), tunnelJson("p1", R"(,"autostart":true,"groupId":"prodgroup")"),
-                            tunnelJson("p2"), tunnelJson("p2")}));
-        home.write("data/Flumewire/groups.json", R"({"version":1,"groups":[{"id":"prodgroup","name":"P","order":0}]})");
-        const Store::LoadResult r = Store::load(std::nullopt, std::nullopt, true);
-        QCOMPARE(tunnelIds(r.tunnels), QStringList({"own", "p1", "p2", "p2"}));
-        QCOMPARE(r.borrowedIds, QSet<QString>({"p1", "p2"}));
-        QVERIFY(!r.tunnels[1].autostart && !r.tunnels[1].groupId); // nor are the installed build's groups
-
-        // An installed build borrows nothing; an unreadable installed file lends nothing.
-        QVERIFY(Store::load(std::nullopt, std::nullopt, false).borrowedIds.isEmpty());
-        home.write("data/Flumewire/tunnels.json", "[1]");
-        QVERIFY(Store::load(std::nullopt, std::nullopt, true).borrowedIds.isEmpty());
     }
 
     // Every way a save can fail leaves the previous bytes in place and says why; the engine keeps its lists,

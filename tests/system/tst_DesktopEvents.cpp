@@ -138,83 +138,73 @@ private slots:
                                                  "Flumewire: Could not save tunnels: No space left on device | "}));
     }
 
-    void sleepStopsWantedTunnelsAndWakeBringsThemBack()
+    // Sleep stops the wanted tunnels and the wake brings them back; another network restarts the connected ones and
+    // retries the failed ones at once. "Disconnect on sleep" and "reconnect on wake" switch their parts off.
+    void sleepWakeAndNetworkChanges()
     {
         FakeLogind logind(m_bus.connect(QStringLiteral("logind")));
-        World w({makeTunnel("on"), makeTunnel("retrying"), makeTunnel("off")});
+        FakeNetworkManager nm(m_bus.connect(QStringLiteral("nm")));
+        World w({makeTunnel("on"), makeTunnel("retrying"), makeTunnel("off"), makeTunnel("gaveUp")});
         w.connect("on");
         w.dropped("retrying");
-        QCOMPARE(w.summary(), "on connected 1, retrying failed 1 pending, off idle 0");
-        w.attach(m_bus.connect(QStringLiteral("app-sleep")));
+        w.state().start("gaveUp");
+        w.state().stop("gaveUp");
+        QCOMPARE(w.summary(), "on connected 1, retrying failed 1 pending, off idle 0, gaveUp idle 1");
+        w.attach(m_bus.connect(QStringLiteral("app")));
+        QTRY_VERIFY(w.events->networkWatcher().isReady());
+        QCOMPARE(w.events->networkWatcher().connectivity(), NetworkWatcher::connectivityFull);
         // The machine waits for us: a delay lock is held while "disconnect on sleep" is on.
         QTRY_COMPARE(logind.locksHeld(), 1);
 
         logind.prepareForSleep(true);
-        QTRY_COMPARE(w.summary(), "on idle 1, retrying idle 1, off idle 0");
+        QTRY_COMPARE(w.summary(), "on idle 1, retrying idle 1, off idle 0, gaveUp idle 1");
         QVERIFY(w.engine.runner.running.isEmpty());
         QTRY_COMPARE(logind.locksHeld(), 0);
         logind.prepareForSleep(false);
-        QTRY_COMPARE(w.summary(), "on connecting 2, retrying connecting 2, off idle 0");
+        QTRY_COMPARE(w.summary(), "on connecting 2, retrying connecting 2, off idle 0, gaveUp idle 1");
         QTRY_COMPARE(logind.locksHeld(), 1);
 
-        // Without "reconnect on wake" they stay down after the wake.
         w.engine.runner.report("on", S::Connected);
-        w.settings.setReconnectOnWake(false);
-        logind.prepareForSleep(true);
-        QTRY_COMPARE(w.engine.t("on").status, S::Idle);
-        logind.prepareForSleep(false);
-        QTRY_COMPARE(logind.locksHeld(), 1);
-        QCOMPARE(w.engine.t("on").status, S::Idle);
-
-        // Without "disconnect on sleep" the lock goes and tunnels keep running through the sleep; with reconnect on,
-        // the connected ones start afresh after the wake (their sessions are gone).
-        w.settings.setReconnectOnWake(true);
-        w.settings.setDisconnectOnSleep(false);
-        QTRY_COMPARE(logind.locksHeld(), 0);
-        w.connect("on");
-        const qsizetype starts = w.engine.runner.startsOf("on");
-        logind.prepareForSleep(true);
-        logind.prepareForSleep(false);
-        QTRY_COMPARE(w.engine.runner.startsOf("on"), starts + 1);
-        QCOMPARE(w.engine.t("on").status, S::Connecting);
-    }
-
-    void networkChangesRestartConnectedAndRetryFailedTunnels()
-    {
-        FakeNetworkManager nm(m_bus.connect(QStringLiteral("nm")));
-        World w({makeTunnel("up"), makeTunnel("retrying"), makeTunnel("off"), makeTunnel("gaveUp")});
-        w.connect("up");
-        w.dropped("retrying");
-        w.state().start("gaveUp");
-        w.state().stop("gaveUp");
-        w.attach(m_bus.connect(QStringLiteral("app-nm")));
-        NetworkWatcher &watcher = w.events->networkWatcher();
-        QTRY_VERIFY(watcher.isReady());
-        QCOMPARE(watcher.connectivity(), NetworkWatcher::connectivityFull);
-
-        // Another network: the connected tunnel runs again at once, the failed one is retried now.
+        w.engine.runner.exitWith("retrying", QStringLiteral("Network is unreachable"));
         nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/2"));
-        QTRY_COMPARE(w.summary(), "up connecting 2, retrying connecting 2, off idle 0, gaveUp idle 1");
+        QTRY_COMPARE(w.summary(), "on connecting 3, retrying connecting 3, off idle 0, gaveUp idle 1");
 
         // Losing the network changes nothing; getting it back retries what failed meanwhile.
-        w.engine.runner.report("up", S::Connected);
+        w.engine.runner.report("on", S::Connected);
         w.engine.runner.exitWith("retrying", QStringLiteral("Network is unreachable"));
         nm.setConnectivity(1);
         nm.setPrimaryConnection(QStringLiteral("/"));
         nm.setConnectivity(NetworkWatcher::connectivityFull);
-        QTRY_COMPARE(w.summary(), "up connected 2, retrying connecting 3, off idle 0, gaveUp idle 1");
+        QTRY_COMPARE(w.summary(), "on connected 3, retrying connecting 4, off idle 0, gaveUp idle 1");
 
-        // With "reconnect on wake" off, network changes are left to ssh and the back-off.
+        // Without "disconnect on sleep" the lock goes and tunnels keep running through the sleep; the connected ones
+        // start afresh after the wake (their sessions are gone).
+        w.engine.runner.report("retrying", S::Connected);
+        w.settings.setDisconnectOnSleep(false);
+        QTRY_COMPARE(logind.locksHeld(), 0);
+        logind.prepareForSleep(true);
+        logind.prepareForSleep(false);
+        QTRY_COMPARE(w.summary(), "on connecting 4, retrying connecting 5, off idle 0, gaveUp idle 1");
+
+        // Without "reconnect on wake" they stay down after the wake, and network changes are left to ssh and the
+        // back-off.
+        w.settings.setDisconnectOnSleep(true);
         w.settings.setReconnectOnWake(false);
-        w.engine.runner.exitWith("retrying", QStringLiteral("Network is unreachable"));
+        QTRY_COMPARE(logind.locksHeld(), 1);
+        logind.prepareForSleep(true);
+        QTRY_COMPARE(w.summary(), "on idle 4, retrying idle 5, off idle 0, gaveUp idle 1");
+        logind.prepareForSleep(false);
+        QTRY_COMPARE(logind.locksHeld(), 1);
+        QCOMPARE(w.summary(), "on idle 4, retrying idle 5, off idle 0, gaveUp idle 1");
+        w.connect("on");
+        w.dropped("retrying");
         nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/3"));
         nm.setConnectivity(2);
         nm.setConnectivity(NetworkWatcher::connectivityFull);
-        // A notice sent after those proves they were all delivered.
+        // A change noticed after those proves they were all delivered.
         w.settings.setReconnectOnWake(true);
         nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/4"));
-        QTRY_COMPARE(w.engine.runner.startsOf("up"), 3);
-        QCOMPARE(w.engine.runner.startsOf("retrying"), 4);
+        QTRY_COMPARE(w.summary(), "on connecting 6, retrying connecting 7, off idle 0, gaveUp idle 1");
     }
 };
 

@@ -143,48 +143,21 @@ private slots:
         QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
         proxy->disable("A");
         QCOMPARE(mac.settled(*proxy), ": Yes proxy.lan 3128");
-    }
 
-    // Quitting waits for the queued switches (each a slow admin prompt) and puts the prior setting back. Failures
-    // (a cancelled admin prompt, no primary network service, no tool, no backend) change nothing.
-    void quitWaitsAndFailuresChangeNothing()
-    {
-        FakeMac slow;
-        slow.setSocks("Yes", "proxy.lan", "3128");
-        slow.write("slow", "");
-        const auto quitting = slow.proxy();
-        quitting->enable("A", "127.0.0.1", "1080");
-        quitting->restoreOnQuit();
-        QCOMPARE(slow.read("osascript.scripts").count("do shell script"), 2);
-        QCOMPARE(slow.settled(*quitting), ": Yes proxy.lan 3128");
-
-        FakeMac mac;
-        const auto proxy = mac.proxy();
+        // Quitting waits for the queued switches (each a slow admin prompt) and puts the prior setting back.
+        mac.write("slow", "");
+        const qsizetype prompts = mac.read("osascript.scripts").count("do shell script");
         proxy->enable("A", "127.0.0.1", "1080");
-        proxy->waitForIdle();
-        const QString restore = proxy->restoreCmd();
-        mac.write("cancel", "");
-        proxy->enable("B", "127.0.0.1", "1081");
-        QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
-        QCOMPARE(proxy->restoreCmd(), restore);
-        mac.write("global.txt", "<dictionary> {\n}\n");
-        proxy->enable("C", "127.0.0.1", "1082");
-        QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
-
-        MacProxyBackend::Tools gone = mac.tools();
-        gone.osascript = mac.path("no-such-osascript");
-        QVERIFY(!MacProxyBackend(gone).runAdmin("true"));
-        SystemProxy nothing(mac.path("data"), [] { return std::make_unique<NoProxyBackend>(); });
-        nothing.enable("A", "127.0.0.1", "1080");
-        nothing.waitForIdle();
-        QCOMPARE(nothing.owner(), QString());
+        proxy->restoreOnQuit();
+        QCOMPARE(mac.read("osascript.scripts").count("do shell script"), prompts + 2);
+        QCOMPARE(mac.settled(*proxy), ": Yes proxy.lan 3128");
     }
 
-    // A run that ends without restoring (a crash) leaves a restore file, readable by the user only. The next run puts
-    // back the setting from before the first switch, not the first tunnel's dead proxy, but only while the system
-    // still holds what the crashed run set: a setting changed since is the user's and stays. A file that is not ours
-    // is dropped without running anything.
-    void restoreFileOutlivesACrash()
+    // Failed switches change nothing. A run that ends without restoring (a crash) leaves a restore file, readable by
+    // the user only. The next run puts back the setting from before the first switch, not the first tunnel's dead
+    // proxy, but only while the system still holds what the crashed run set: a setting changed since is the user's and
+    // stays. A file that is not ours is dropped without running anything.
+    void failuresAndCrashesLeaveTheUserSetting()
     {
         FakeMac mac;
         QString file;
@@ -193,6 +166,16 @@ private slots:
             file = proxy->restoreFilePath();
             proxy->enable("A", "127.0.0.1", "1080");
             proxy->enable("B", "127.0.0.1", "1081");
+            QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.1 1081");
+            // Failures (a cancelled admin prompt, no primary network service) change nothing.
+            const QString restore = proxy->restoreCmd();
+            mac.write("cancel", "");
+            proxy->enable("C", "127.0.0.1", "1082");
+            QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.1 1081");
+            QCOMPARE(proxy->restoreCmd(), restore);
+            QVERIFY(QFile::remove(mac.path("cancel")));
+            mac.write("global.txt", "<dictionary> {\n}\n");
+            proxy->enable("C", "127.0.0.1", "1082");
             QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.1 1081");
         }
         QCOMPARE(QFile::permissions(file), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
@@ -211,6 +194,15 @@ private slots:
         writeFile(file, R"({"backend":"macos","prior":{"service":1}})");
         QCOMPARE(recover(), ": Yes their.proxy 9050");
         QCOMPARE(mac.read("osascript.scripts"), scripts);
+
+        // No tool, or no backend for this system: nothing is switched.
+        MacProxyBackend::Tools gone = mac.tools();
+        gone.osascript = mac.path("no-such-osascript");
+        QVERIFY(!MacProxyBackend(gone).runAdmin("true"));
+        SystemProxy nothing(mac.path("data"), [] { return std::make_unique<NoProxyBackend>(); });
+        nothing.enable("A", "127.0.0.1", "1080");
+        nothing.waitForIdle();
+        QCOMPARE(nothing.owner(), QString());
     }
 
     // Bad ports are refused; a switch sets exactly what it needs and puts exactly that back, at quit, when the
