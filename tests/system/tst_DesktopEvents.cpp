@@ -29,10 +29,9 @@ struct World {
     {
         events = std::make_unique<DesktopEvents>(*engine.state, settings, bus, bus, QStringLiteral("Flumewire"));
     }
-    AppState &state() { return *engine.state; }
     void connect(const QString &id)
     {
-        state().start(id);
+        engine.state->start(id);
         engine.runner.report(id, S::Connected);
     }
     // A tunnel that connected once, then dropped: failed, wanted, waiting out its back-off.
@@ -45,11 +44,11 @@ struct World {
     QString summary()
     {
         QStringList out;
-        for (const Tunnel &t : state().tunnels())
+        for (const Tunnel &t : engine.state->tunnels())
             out << QStringLiteral("%1 %2 %3%4")
                        .arg(t.id, textOf(t.status))
                        .arg(engine.runner.startsOf(t.id))
-                       .arg(state().hasPendingWork(t.id) ? " pending" : "");
+                       .arg(engine.state->hasPendingWork(t.id) ? " pending" : "");
         return out.join(", ");
     }
 };
@@ -125,7 +124,7 @@ private slots:
         w.engine.runner.exitWith("a", QStringLiteral("Connection refused"));
         w.settings.setNotifyOnDisconnect(true);
         w.connect("b");
-        w.state().stop("b");
+        w.engine.state->stop("b");
         w.connect("a");
         w.engine.runner.exitWith("a", QStringLiteral("Host key verification failed"));
         w.settings.setNotifyOnConnect(false);
@@ -147,8 +146,8 @@ private slots:
         World w({makeTunnel("on"), makeTunnel("retrying"), makeTunnel("off"), makeTunnel("gaveUp")});
         w.connect("on");
         w.dropped("retrying");
-        w.state().start("gaveUp");
-        w.state().stop("gaveUp");
+        w.engine.state->start("gaveUp");
+        w.engine.state->stop("gaveUp");
         QCOMPARE(w.summary(), "on connected 1, retrying failed 1 pending, off idle 0, gaveUp idle 1");
         w.attach(m_bus.connect(QStringLiteral("app")));
         QTRY_VERIFY(w.events->networkWatcher().isReady());

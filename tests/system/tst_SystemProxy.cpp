@@ -117,8 +117,6 @@ private slots:
         const auto proxy = mac.proxy();
         proxy->enable("A", "127.0.0.1", "1080");
         QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
-        // The service id with a colon in it was looked up whole.
-        QVERIFY(mac.read("scutil.in").contains("show Setup:/Network/Service/1234:5678\nquit\n"));
 
         // A on, B on, A off, B off: A going changes nothing, B going brings the user's setting back (off, with an empty
         // Server line: only switched off, nothing else set).
