@@ -221,8 +221,7 @@ private slots:
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         saved = Store::saveGroups({}, false);
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QVERIFY(!saved);
-        QVERIFY(!QFile::exists(Store::groupsPath(false)));
+        QVERIFY(!saved && !QFile::exists(Store::groupsPath(false)));
     }
 };
 

