@@ -4,9 +4,6 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
-#include <QObject>
-#include <QStringList>
-#include <QVariantMap>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -42,12 +39,6 @@ protected:
         QDBusMessage signal = QDBusMessage::createSignal(m_path, interface, name);
         signal.setArguments(arguments);
         m_bus.send(signal);
-    }
-    // org.freedesktop.DBus.Properties.PropertiesChanged for one property of the interface.
-    void propertyChanged(const QString &interface, const QString &name, const QVariant &value)
-    {
-        emitSignal(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
-                   {interface, QVariantMap{{name, value}}, QStringList()});
     }
 
 private:
@@ -99,10 +90,9 @@ public:
     {
         emitSignal(QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), {sleeping});
     }
-    // Delay locks whose holder still holds them.
+    // Delay locks still held: a pipe's write end reports an error once no reader is left.
     int locksHeld() const
     {
-        // The write end of a pipe reports an error once no reader is left: the lock was let go.
         return int(std::ranges::count_if(m_locks, [](int fd) {
             pollfd p{fd, POLLOUT, 0};
             return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLERR);
@@ -146,17 +136,20 @@ public:
     void setConnectivity(uint connectivity)
     {
         m_connectivity = connectivity;
-        propertyChanged(QStringLiteral("org.freedesktop.NetworkManager"), QStringLiteral("Connectivity"),
-                        QVariant::fromValue(connectivity));
+        changed(QStringLiteral("Connectivity"), QVariant::fromValue(connectivity));
     }
     void setPrimaryConnection(const QString &path)
     {
         m_primary = path;
-        propertyChanged(QStringLiteral("org.freedesktop.NetworkManager"), QStringLiteral("PrimaryConnection"),
-                        QVariant::fromValue(QDBusObjectPath(path)));
+        changed(QStringLiteral("PrimaryConnection"), QVariant::fromValue(primaryConnection()));
     }
 
 private:
+    void changed(const QString &name, const QVariant &value)
+    {
+        emitSignal(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
+                   {QStringLiteral("org.freedesktop.NetworkManager"), QVariantMap{{name, value}}, QStringList()});
+    }
     uint m_connectivity = 4;
     QString m_primary = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/1");
 };

@@ -29,10 +29,9 @@ struct World {
     {
         events = std::make_unique<DesktopEvents>(*engine.state, settings, bus, bus, QStringLiteral("Flumewire"));
     }
-    AppState &state() { return *engine.state; }
     void connect(const QString &id)
     {
-        state().start(id);
+        engine.state->start(id);
         engine.runner.report(id, S::Connected);
     }
     // A tunnel that connected once, then dropped: failed, wanted, waiting out its back-off.
@@ -41,16 +40,15 @@ struct World {
         connect(id);
         engine.runner.exitWith(id, QStringLiteral("Disconnected"));
     }
-    S status(const QString &id) { return engine.t(id).status; }
     // Every tunnel as "id status starts", with "pending" while a retry waits.
     QString summary()
     {
         QStringList out;
-        for (const Tunnel &t : state().tunnels())
+        for (const Tunnel &t : engine.state->tunnels())
             out << QStringLiteral("%1 %2 %3%4")
                        .arg(t.id, textOf(t.status))
                        .arg(engine.runner.startsOf(t.id))
-                       .arg(state().hasPendingWork(t.id) ? " pending" : "");
+                       .arg(engine.state->hasPendingWork(t.id) ? " pending" : "");
         return out.join(", ");
     }
 };
@@ -62,8 +60,6 @@ class TestDesktopEvents : public QObject {
 private:
     PrivateBus m_bus;
 
-    QDBusConnection bus(const QString &name) { return m_bus.connect(name); }
-
 private slots:
     void initTestCase()
     {
@@ -71,9 +67,19 @@ private slots:
         QVERIFY2(m_bus.start(), qPrintable(m_bus.error()));
     }
 
-    void launchAtLoginIsTheAutostartEntry()
+    void loginItemAndSettingsAreKept()
     {
         TempHome home;
+        // Each setting is written as it is set; a value of the wrong type reads as the default.
+        GeneralSettings settings(UserDefaults::defaultPath(false));
+        QVERIFY(settings.setNotifyOnConnect(false) && settings.setNotifyOnDisconnect(true) &&
+                settings.setDisconnectOnSleep(false) && settings.setAppearance(Appearance::Dark));
+        QVERIFY(settings.defaults().setValue(UserDefaults::reconnectOnWakeKey, QStringLiteral("no")));
+        GeneralSettings again(UserDefaults::defaultPath(false));
+        QCOMPARE((QList<int>{again.notifyOnConnect(), again.notifyOnDisconnect(), again.disconnectOnSleep(),
+                             again.reconnectOnWake(), int(again.appearance())}),
+                 (QList<int>{false, true, false, true, int(Appearance::Dark)}));
+
         // A program path with a space and a dollar sign survives the entry's quoting rules.
         LoginItem item(QStringLiteral("/opt/Flume wire/$bin/flumewire"));
         QCOMPARE(item.setEnabled(true), std::nullopt);
@@ -85,48 +91,28 @@ private slots:
         // An entry switched off inside counts as off; switching on writes a working one again. Off twice is no error.
         writeFile(LoginItem::defaultPath(), entry + "Hidden=true\n");
         QVERIFY(!item.isEnabled());
-        QCOMPARE(item.setEnabled(true), std::nullopt);
-        QVERIFY(item.isEnabled());
-        QCOMPARE(item.setEnabled(false), std::nullopt);
-        QCOMPARE(item.setEnabled(false), std::nullopt);
-        QVERIFY(!item.isEnabled());
+        QVERIFY(!item.setEnabled(true) && item.isEnabled());
+        QVERIFY(!item.setEnabled(false) && !item.setEnabled(false) && !item.isEnabled());
 
         SmallDisk disk;
         SMALL_DISK_OR_SKIP(disk);
         disk.fill();
         LoginItem full(QStringLiteral("/usr/bin/flumewire"), disk.path() + QStringLiteral("/flumewire.desktop"));
         QVERIFY2(full.setEnabled(true).has_value(), "a write to a full disk reported success");
-        QVERIFY(!full.isEnabled());
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files), QStringList());
-    }
-
-    void generalSettingsAreKeptTypeChecked()
-    {
-        TempHome home;
-        const QString path = UserDefaults::defaultPath(false);
-        QVERIFY(GeneralSettings(path).setNotifyOnConnect(false) && GeneralSettings(path).setNotifyOnDisconnect(true) &&
-                GeneralSettings(path).setDisconnectOnSleep(false) &&
-                GeneralSettings(path).setAppearance(Appearance::Dark));
-        GeneralSettings again(path);
-        QCOMPARE((QList<int>{again.notifyOnConnect(), again.notifyOnDisconnect(), again.disconnectOnSleep(),
-                             again.reconnectOnWake(), int(again.appearance())}),
-                 (QList<int>{false, true, false, true, int(Appearance::Dark)}));
-        // A value of the wrong type reads as the default.
-        QVERIFY(again.defaults().setValue(UserDefaults::reconnectOnWakeKey, QStringLiteral("no")));
-        QVERIFY(again.reconnectOnWake());
     }
 
     void notificationsOnConnectDisconnectAndSaveFailure()
     {
         // Without a notification service nothing is posted, and nothing fails.
-        QVERIFY(!DesktopNotifier(bus(QStringLiteral("no-service")), QStringLiteral("Flumewire")).notify("x"));
+        QVERIFY(!DesktopNotifier(m_bus.connect(QStringLiteral("no-service")), QStringLiteral("Flumewire")).notify("x"));
         QVERIFY(!DesktopNotifier(QDBusConnection(QStringLiteral("never-connected")), QStringLiteral("x")).notify("x"));
 
-        FakeNotifications service(bus(QStringLiteral("notifications")));
+        FakeNotifications service(m_bus.connect(QStringLiteral("notifications")));
         Tunnel a = makeTunnel("a");
         a.name = QStringLiteral("Staging DB");
         World w({a, makeTunnel("b", TunnelType::Socks)});
-        w.attach(bus(QStringLiteral("app-notify")));
+        w.attach(m_bus.connect(QStringLiteral("app-notify")));
         w.connect("a");
 
         // Disconnect notices are off by default; a user's stop never gives one. The notice says what the popover says
@@ -134,7 +120,7 @@ private slots:
         w.engine.runner.exitWith("a", QStringLiteral("Connection refused"));
         w.settings.setNotifyOnDisconnect(true);
         w.connect("b");
-        w.state().stop("b");
+        w.engine.state->stop("b");
         w.connect("a");
         w.engine.runner.exitWith("a", QStringLiteral("Host key verification failed"));
         w.settings.setNotifyOnConnect(false);
@@ -147,83 +133,73 @@ private slots:
                                                  "Flumewire: Could not save tunnels: No space left on device | "}));
     }
 
-    void sleepStopsWantedTunnelsAndWakeBringsThemBack()
+    // Sleep stops the wanted tunnels and the wake brings them back; another network restarts the connected ones and
+    // retries the failed ones at once. "Disconnect on sleep" and "reconnect on wake" switch their parts off.
+    void sleepWakeAndNetworkChanges()
     {
-        FakeLogind logind(bus(QStringLiteral("logind")));
-        World w({makeTunnel("on"), makeTunnel("retrying"), makeTunnel("off")});
+        FakeLogind logind(m_bus.connect(QStringLiteral("logind")));
+        FakeNetworkManager nm(m_bus.connect(QStringLiteral("nm")));
+        World w({makeTunnel("on"), makeTunnel("retrying"), makeTunnel("off"), makeTunnel("gaveUp")});
         w.connect("on");
         w.dropped("retrying");
-        QCOMPARE(w.summary(), "on connected 1, retrying failed 1 pending, off idle 0");
-        w.attach(bus(QStringLiteral("app-sleep")));
+        w.engine.state->start("gaveUp");
+        w.engine.state->stop("gaveUp");
+        QCOMPARE(w.summary(), "on connected 1, retrying failed 1 pending, off idle 0, gaveUp idle 1");
+        w.attach(m_bus.connect(QStringLiteral("app")));
+        QTRY_VERIFY(w.events->networkWatcher().isReady());
+        QCOMPARE(w.events->networkWatcher().connectivity(), NetworkWatcher::connectivityFull);
         // The machine waits for us: a delay lock is held while "disconnect on sleep" is on.
         QTRY_COMPARE(logind.locksHeld(), 1);
 
         logind.prepareForSleep(true);
-        QTRY_COMPARE(w.summary(), "on idle 1, retrying idle 1, off idle 0");
+        QTRY_COMPARE(w.summary(), "on idle 1, retrying idle 1, off idle 0, gaveUp idle 1");
         QVERIFY(w.engine.runner.running.isEmpty());
         QTRY_COMPARE(logind.locksHeld(), 0);
         logind.prepareForSleep(false);
-        QTRY_COMPARE(w.summary(), "on connecting 2, retrying connecting 2, off idle 0");
+        QTRY_COMPARE(w.summary(), "on connecting 2, retrying connecting 2, off idle 0, gaveUp idle 1");
         QTRY_COMPARE(logind.locksHeld(), 1);
 
-        // Without "reconnect on wake" they stay down after the wake.
         w.engine.runner.report("on", S::Connected);
-        w.settings.setReconnectOnWake(false);
-        logind.prepareForSleep(true);
-        QTRY_COMPARE(w.status("on"), S::Idle);
-        logind.prepareForSleep(false);
-        QTRY_COMPARE(logind.locksHeld(), 1);
-        QCOMPARE(w.status("on"), S::Idle);
-
-        // Without "disconnect on sleep" the lock goes and tunnels keep running through the sleep; with reconnect on,
-        // the connected ones start afresh after the wake (their sessions are gone).
-        w.settings.setReconnectOnWake(true);
-        w.settings.setDisconnectOnSleep(false);
-        QTRY_COMPARE(logind.locksHeld(), 0);
-        w.connect("on");
-        const qsizetype starts = w.engine.runner.startsOf("on");
-        logind.prepareForSleep(true);
-        logind.prepareForSleep(false);
-        QTRY_COMPARE(w.engine.runner.startsOf("on"), starts + 1);
-        QCOMPARE(w.status("on"), S::Connecting);
-    }
-
-    void networkChangesRestartConnectedAndRetryFailedTunnels()
-    {
-        FakeNetworkManager nm(bus(QStringLiteral("nm")));
-        World w({makeTunnel("up"), makeTunnel("retrying"), makeTunnel("off"), makeTunnel("gaveUp")});
-        w.connect("up");
-        w.dropped("retrying");
-        w.state().start("gaveUp");
-        w.state().stop("gaveUp");
-        w.attach(bus(QStringLiteral("app-nm")));
-        NetworkWatcher &watcher = w.events->networkWatcher();
-        QTRY_VERIFY(watcher.isReady());
-        QCOMPARE(watcher.connectivity(), NetworkWatcher::connectivityFull);
-
-        // Another network: the connected tunnel runs again at once, the failed one is retried now.
+        w.engine.runner.exitWith("retrying", QStringLiteral("Network is unreachable"));
         nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/2"));
-        QTRY_COMPARE(w.summary(), "up connecting 2, retrying connecting 2, off idle 0, gaveUp idle 1");
+        QTRY_COMPARE(w.summary(), "on connecting 3, retrying connecting 3, off idle 0, gaveUp idle 1");
 
         // Losing the network changes nothing; getting it back retries what failed meanwhile.
-        w.engine.runner.report("up", S::Connected);
+        w.engine.runner.report("on", S::Connected);
         w.engine.runner.exitWith("retrying", QStringLiteral("Network is unreachable"));
         nm.setConnectivity(1);
         nm.setPrimaryConnection(QStringLiteral("/"));
         nm.setConnectivity(NetworkWatcher::connectivityFull);
-        QTRY_COMPARE(w.summary(), "up connected 2, retrying connecting 3, off idle 0, gaveUp idle 1");
+        QTRY_COMPARE(w.summary(), "on connected 3, retrying connecting 4, off idle 0, gaveUp idle 1");
 
-        // With "reconnect on wake" off, network changes are left to ssh and the back-off.
+        // Without "disconnect on sleep" the lock goes and tunnels keep running through the sleep; the connected ones
+        // start afresh after the wake (their sessions are gone).
+        w.engine.runner.report("retrying", S::Connected);
+        w.settings.setDisconnectOnSleep(false);
+        QTRY_COMPARE(logind.locksHeld(), 0);
+        logind.prepareForSleep(true);
+        logind.prepareForSleep(false);
+        QTRY_COMPARE(w.summary(), "on connecting 4, retrying connecting 5, off idle 0, gaveUp idle 1");
+
+        // Without "reconnect on wake" they stay down after the wake, and network changes are left to ssh and the
+        // back-off.
+        w.settings.setDisconnectOnSleep(true);
         w.settings.setReconnectOnWake(false);
-        w.engine.runner.exitWith("retrying", QStringLiteral("Network is unreachable"));
+        QTRY_COMPARE(logind.locksHeld(), 1);
+        logind.prepareForSleep(true);
+        QTRY_COMPARE(w.summary(), "on idle 4, retrying idle 5, off idle 0, gaveUp idle 1");
+        logind.prepareForSleep(false);
+        QTRY_COMPARE(logind.locksHeld(), 1);
+        QCOMPARE(w.summary(), "on idle 4, retrying idle 5, off idle 0, gaveUp idle 1");
+        w.connect("on");
+        w.dropped("retrying");
+        // The last change noticed proves the ones before it were delivered too.
+        QSignalSpy restored(&w.events->networkWatcher(), &NetworkWatcher::connectivityRestored);
         nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/3"));
         nm.setConnectivity(2);
         nm.setConnectivity(NetworkWatcher::connectivityFull);
-        // A notice sent after those proves they were all delivered.
-        w.settings.setReconnectOnWake(true);
-        nm.setPrimaryConnection(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/4"));
-        QTRY_COMPARE(w.engine.runner.startsOf("up"), 3);
-        QCOMPARE(w.engine.runner.startsOf("retrying"), 4);
+        QVERIFY(restored.wait());
+        QCOMPARE(w.summary(), "on connected 5, retrying failed 6 pending, off idle 0, gaveUp idle 1");
     }
 };
 

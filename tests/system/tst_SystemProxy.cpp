@@ -13,11 +13,9 @@
 
 namespace {
 
-// The macOS tools' stand-ins (tests/support/fake-macos) in a temporary folder: networksetup keeps one service's SOCKS
-// setting in three files and records every argument list; scutil answers from files and records its input;
-// osascript records its script, fails when asked to (a cancelled prompt), and otherwise undoes the AppleScript
-// escaping and runs the command with /bin/sh, so the quoting is proven by what networksetup finally receives.
-// The proxy's own data folder is "data" in the same place.
+// The macOS tools' stand-ins (tests/support/fake-macos) in a temporary folder, with the proxy's data folder "data":
+// osascript runs its command with /bin/sh after undoing the AppleScript escaping, so the quoting is proven by the
+// arguments networksetup records.
 class FakeMac {
 public:
     explicit FakeMac(const QByteArray &serviceName = "Wi-Fi")
@@ -108,42 +106,31 @@ private:
 class SystemProxyTest : public QObject {
     Q_OBJECT
 private slots:
-    void quotingReachesTheTool()
-    {
-        // Odd service names reach networksetup whole, through the admin prompt's script and the shell: backslashes
-        // must be doubled before quotes are escaped, and nothing may be expanded.
-        for (const QByteArray name : {"Lab's LAN", "it's \\' both \"x\" $HOME `id`"}) {
-            FakeMac mac(name);
-            const auto proxy = mac.proxy();
-            proxy->enable("A", "127.0.0.1", "1080");
-            proxy->restoreOnQuit();
-            const QByteArray expected = "-setsocksfirewallproxy\n" + name + "\n127.0.0.1\n1080\n--\n" +
-                                        "-setsocksfirewallproxystate\n" + name + "\non\n--\n" +
-                                        "-setsocksfirewallproxystate\n" + name + "\noff\n--\n";
-            QVERIFY2(mac.read("networksetup.args").endsWith(expected), mac.read("networksetup.args").constData());
-            // The service id with a colon in it was looked up whole.
-            QVERIFY(mac.read("scutil.in").contains("show Setup:/Network/Service/1234:5678\nquit\n"));
-        }
-    }
-
     // The proxy points at the tunnel that asked last, falls back to the latest one still up, and gives the user's
-    // own setting back when the last one goes, in whichever order they go.
+    // own setting back when the last one goes, in whichever order they go. An odd service name reaches networksetup
+    // whole, through the admin prompt's script and the shell: backslashes must be doubled before quotes are escaped,
+    // and nothing may be expanded.
     void tunnelsShareTheProxy()
     {
-        FakeMac mac;
+        const QByteArray name = "it's \\' both \"x\" $HOME `id`";
+        FakeMac mac(name);
         const auto proxy = mac.proxy();
         proxy->enable("A", "127.0.0.1", "1080");
         QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
 
-        // A on, B on, A off, B off: A going changes nothing, B going brings the user's setting back.
+        // A on, B on, A off, B off: A going changes nothing, B going brings the user's setting back (off, with an empty
+        // Server line: only switched off, nothing else set).
         proxy->enable("B", "127.0.0.2", "1081");
         proxy->disable("A");
         proxy->disable("never-enabled");
         QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.2 1081");
         proxy->disable("B");
         QCOMPARE(mac.settled(*proxy), ": No 127.0.0.2 1081");
-        QCOMPARE(proxy->restoreCmd(), QString());
-        QVERIFY(!QFile::exists(proxy->restoreFilePath()));
+        const QByteArray expected = "-setsocksfirewallproxy\n" + name + "\n127.0.0.2\n1081\n--\n" +
+                                    "-setsocksfirewallproxystate\n" + name + "\non\n--\n" +
+                                    "-setsocksfirewallproxystate\n" + name + "\noff\n--\n";
+        QVERIFY2(mac.read("networksetup.args").endsWith(expected), mac.read("networksetup.args").constData());
+        QVERIFY(proxy->restoreCmd().isEmpty() && !QFile::exists(proxy->restoreFilePath()));
 
         // A on, B on, B off, A off: back to A while it is up, then the user's setting (spelt their way).
         mac.setSocks("yEs", "proxy.lan", "3128");
@@ -154,53 +141,20 @@ private slots:
         proxy->disable("A");
         QCOMPARE(mac.settled(*proxy), ": Yes proxy.lan 3128");
 
-        // Disabled with an empty Server line: switched off again, nothing else set.
-        mac.setSocks("No", "", "0");
+        // Quitting waits for the queued switches (each a slow admin prompt) and puts the prior setting back.
+        mac.write("slow", "");
+        const qsizetype prompts = mac.read("osascript.scripts").count("do shell script");
         proxy->enable("A", "127.0.0.1", "1080");
-        proxy->disable("A");
-        QCOMPARE(mac.settled(*proxy), ": No 127.0.0.1 1080");
+        proxy->restoreOnQuit();
+        QCOMPARE(mac.read("osascript.scripts").count("do shell script"), prompts + 2);
+        QCOMPARE(mac.settled(*proxy), ": Yes proxy.lan 3128");
     }
 
-    // Quitting waits for the queued switches (each a slow admin prompt) and puts the prior setting back. Failures
-    // (a cancelled admin prompt, no primary network service, no tool, no backend) change nothing.
-    void quitWaitsAndFailuresChangeNothing()
-    {
-        FakeMac slow;
-        slow.setSocks("Yes", "proxy.lan", "3128");
-        slow.write("slow", "");
-        const auto quitting = slow.proxy();
-        quitting->enable("A", "127.0.0.1", "1080");
-        quitting->restoreOnQuit();
-        QCOMPARE(slow.read("osascript.scripts").count("do shell script"), 2);
-        QCOMPARE(slow.settled(*quitting), ": Yes proxy.lan 3128");
-
-        FakeMac mac;
-        const auto proxy = mac.proxy();
-        proxy->enable("A", "127.0.0.1", "1080");
-        proxy->waitForIdle();
-        const QString restore = proxy->restoreCmd();
-        mac.write("cancel", "");
-        proxy->enable("B", "127.0.0.1", "1081");
-        QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
-        QCOMPARE(proxy->restoreCmd(), restore);
-        mac.write("global.txt", "<dictionary> {\n}\n");
-        proxy->enable("C", "127.0.0.1", "1082");
-        QCOMPARE(mac.settled(*proxy), "A: Yes 127.0.0.1 1080");
-
-        MacProxyBackend::Tools gone = mac.tools();
-        gone.osascript = mac.path("no-such-osascript");
-        QVERIFY(!MacProxyBackend(gone).runAdmin("true"));
-        SystemProxy nothing(mac.path("data"), [] { return std::make_unique<NoProxyBackend>(); });
-        nothing.enable("A", "127.0.0.1", "1080");
-        nothing.waitForIdle();
-        QCOMPARE(nothing.owner(), QString());
-    }
-
-    // A run that ends without restoring (a crash) leaves a restore file, readable by the user only. The next run puts
-    // back the setting from before the first switch, not the first tunnel's dead proxy, but only while the system
-    // still holds what the crashed run set: a setting changed since is the user's and stays. A file that is not ours
-    // is dropped without running anything.
-    void restoreFileOutlivesACrash()
+    // Failed switches change nothing. A run that ends without restoring (a crash) leaves a restore file, readable by
+    // the user only. The next run puts back the setting from before the first switch, not the first tunnel's dead
+    // proxy, but only while the system still holds what the crashed run set: a setting changed since is the user's and
+    // stays. A file that is not ours is dropped without running anything.
+    void failuresAndCrashesLeaveTheUserSetting()
     {
         FakeMac mac;
         QString file;
@@ -210,14 +164,22 @@ private slots:
             proxy->enable("A", "127.0.0.1", "1080");
             proxy->enable("B", "127.0.0.1", "1081");
             QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.1 1081");
+            // Failures (a cancelled admin prompt, no primary network service) change nothing.
+            const QString restore = proxy->restoreCmd();
+            mac.write("cancel", "");
+            proxy->enable("C", "127.0.0.1", "1082");
+            QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.1 1081");
+            QCOMPARE(proxy->restoreCmd(), restore);
+            QVERIFY(QFile::remove(mac.path("cancel")));
+            mac.write("global.txt", "<dictionary> {\n}\n");
+            proxy->enable("C", "127.0.0.1", "1082");
+            QCOMPARE(mac.settled(*proxy), "B: Yes 127.0.0.1 1081");
         }
         QCOMPARE(QFile::permissions(file), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         const QByteArray crashed = readFile(file);
         const auto recover = [&] {
-            const auto proxy = mac.proxy();
-            proxy->recoverAfterCrash();
-            const QString state = mac.settled(*proxy);
-            return state + (QFile::exists(file) ? " (file left)" : "");
+            mac.proxy()->recoverAfterCrash(); // the proxy's end waits for the queued work
+            return mac.settled(*mac.proxy()) + (QFile::exists(file) ? " (file left)" : "");
         };
         QCOMPARE(recover(), ": No 127.0.0.1 1081");
 
@@ -229,6 +191,15 @@ private slots:
         writeFile(file, R"({"backend":"macos","prior":{"service":1}})");
         QCOMPARE(recover(), ": Yes their.proxy 9050");
         QCOMPARE(mac.read("osascript.scripts"), scripts);
+
+        // No tool, or no backend for this system: nothing is switched.
+        MacProxyBackend::Tools gone = mac.tools();
+        gone.osascript = mac.path("no-such-osascript");
+        QVERIFY(!MacProxyBackend(gone).runAdmin("true"));
+        SystemProxy nothing(mac.path("data"), [] { return std::make_unique<NoProxyBackend>(); });
+        nothing.enable("A", "127.0.0.1", "1080");
+        nothing.waitForIdle();
+        QCOMPARE(nothing.owner(), QString());
     }
 
     // Bad ports are refused; a switch sets exactly what it needs and puts exactly that back, at quit, when the
